@@ -1,0 +1,30 @@
+// Where a search's records go. The GUI, the command-line companion, tests and
+// benchmarks each bring their own sink. All calls come from the thread that
+// runs the search, in record order.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace textrove::search {
+
+class ResultSink {
+public:
+    virtual ~ResultSink() = default;
+
+    // One record, UTF-8, without its line break (the pane adds CR LF before
+    // it). Returns false and sets `error` to a description when the record
+    // cannot be taken; the record is then not added.
+    virtual bool Append(std::string_view record, std::string& error) = 0;
+
+    // A failed append, shown to the user; returns when the user dismissed it.
+    virtual void ReportFailure(const std::string& description) { (void)description; }
+
+    // The file about to be scanned (display text, UTF-8). Sinks throttle this.
+    virtual void ScanningFile(std::string_view path) { (void)path; }
+
+    // All records of the current file have been handed over: a flush point.
+    virtual void FileDone() {}
+};
+
+}  // namespace textrove::search

@@ -1,0 +1,48 @@
+// One search: the walk of the target tree, the scan of each file and the
+// result records, pushed into a ResultSink. Free of Qt.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "search/engine/ResultSink.h"
+
+namespace textrove::search {
+
+inline constexpr int kMaxWords = 10;         // slots of the word table
+inline constexpr int kMaxWordLength = 10;    // code points of a word added through the list
+inline constexpr int kDirLevels = 11;        // the target and 10 levels below it
+inline constexpr int kDirEntries = 51;       // entry 0 unused, up to 50 subdirectories
+inline constexpr int kMaxSubdirs = 50;
+
+inline constexpr const char* kHeaderRecord = "検索文字は、";
+inline constexpr const char* kBannerHead = "----- ファイル名 : ";
+inline constexpr const char* kBannerTail = " -----";
+inline constexpr const char* kAbortRecord = "***** 中断しました。 *****";
+
+// 0 = go on; non-zero = cancellation requested (the Cancel button sets 255).
+using CancelFlag = std::atomic<std::uint8_t>;
+
+struct SearchRequest {
+    std::string targetDirectory;    // as typed (UTF-8 bytes, used as the path's bytes)
+    std::vector<std::string> words; // as the word list holds them (UTF-8), at most 10, none empty
+};
+
+// The word list rule for a typed word: upper-cased, cut to 10 code points.
+std::string WordAsAdded(std::string_view typed);
+
+class SearchEngine {
+public:
+    SearchEngine(ResultSink& sink, CancelFlag& cancelFlag);
+
+    // The whole search: header record, walk, scan, abort record on cancellation.
+    void SearchCharacter(const SearchRequest& request);
+
+private:
+    ResultSink& m_sink;
+    CancelFlag& m_cancel;
+};
+
+}  // namespace textrove::search

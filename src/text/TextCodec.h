@@ -1,0 +1,58 @@
+// Text module: how bytes become characters and how characters are compared.
+// A character is a Unicode code point. Strings crossing module boundaries are
+// UTF-8 (std::string); matching works on UTF-32 (std::u32string).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace textrove::text {
+
+enum class Encoding { Utf8, Cp932 };
+
+// Stands in a decoded line for a byte sequence that is not valid in the file's
+// encoding. It is no code point, so no search word can ever match it; it is
+// shown as U+FFFD.
+inline constexpr char32_t kInvalid = 0xFFFFFFFFu;
+inline constexpr char32_t kReplacement = 0xFFFDu;
+
+// True when the bytes are valid UTF-8 (no overlongs, no surrogates, nothing
+// past U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
+// The rule for searched files: UTF-8 when the bytes are valid UTF-8 and hold at
+// least one byte of 0x80 or above; CP932 otherwise.
+Encoding DetectEncoding(std::string_view bytes);
+
+// Length of a leading UTF-8 byte-order mark (3 or 0).
+std::size_t Utf8BomLength(std::string_view bytes);
+
+// Decodes bytes of the given encoding. Invalid sequences become kInvalid.
+std::u32string Decode(std::string_view bytes, Encoding encoding);
+void DecodeAppend(std::string_view bytes, Encoding encoding, std::u32string& out);
+
+// CP932 bytes to UTF-8; invalid sequences become U+FFFD.
+std::string Cp932ToUtf8(std::string_view bytes);
+
+// UTF-8 to code points and back. Invalid UTF-8 input becomes U+FFFD; kInvalid
+// is written as U+FFFD.
+std::u32string Utf8ToU32(std::string_view utf8);
+std::string U32ToUtf8(std::u32string_view text);
+void AppendUtf8(char32_t c, std::string& out);
+
+// Bytes that may not be UTF-8 (file names) shown as UTF-8, U+FFFD for each
+// invalid sequence.
+std::string LossyUtf8(std::string_view bytes);
+
+// Simple Unicode upper-case mapping, one code point to one (ICU u_toupper).
+char32_t ToUpper(char32_t c);
+void ToUpperInPlace(std::u32string& text);
+std::u32string ToUpper(std::u32string_view text);
+std::string ToUpperUtf8(std::string_view utf8);
+
+// Code-point length and cut of UTF-8 text.
+std::size_t CodePointLength(std::string_view utf8);
+std::string CutCodePoints(std::string_view utf8, std::size_t maxCodePoints);
+
+}  // namespace textrove::text
