@@ -24,7 +24,10 @@ std::string ReadProfile(std::string_view section, std::string_view key, std::str
 bool WriteProfile(std::string_view section, std::string_view key, std::string_view value);
 
 // The same rules on file text, without touching the disk (used by the two
-// calls above, tests and fuzzing). `fileText` is UTF-8.
+// calls above, tests and fuzzing). `fileText` is UTF-8. SetValue returns the
+// text unchanged when the value holds CR or LF, or when a name could not be
+// found again (empty, blanks at either end, a line break, "]" in a section,
+// "=" in a key, a key starting with "[" or ";").
 std::optional<std::string> FindValue(std::string_view fileText, std::string_view section,
                                      std::string_view key);
 std::string SetValue(std::string_view fileText, std::string_view section, std::string_view key,
