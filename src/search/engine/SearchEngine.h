@@ -2,9 +2,12 @@
 // result records, pushed into a ResultSink. Free of Qt.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "search/engine/ResultSink.h"
@@ -33,16 +36,34 @@ struct SearchRequest {
 // The word list rule for a typed word: upper-cased, cut to 10 code points.
 std::string WordAsAdded(std::string_view typed);
 
+class FileScanner;
+class DirectoryLister;
+
 class SearchEngine {
 public:
     SearchEngine(ResultSink& sink, CancelFlag& cancelFlag);
+    ~SearchEngine();
 
     // The whole search: header record, walk, scan, abort record on cancellation.
+    // The flag is not cleared here: whoever starts the search clears it.
     void SearchCharacter(const SearchRequest& request);
+
+    // The steps of a search, in the order SearchCharacter calls them.
+    // Takes the words (at most kMaxWords; empty ones are left out) and appends
+    // the header record.
+    void GetFindChara(const std::vector<std::string>& words);
+    // Scans one file (a path as the walk joins it) for the current words.
+    void FindChara(const std::string& path);
+    // Appends one record; a failed append is reported and sets the flag to 255.
+    void PrintText(std::string_view record);
 
 private:
     ResultSink& m_sink;
     CancelFlag& m_cancel;
+    std::array<std::string, kMaxWords + 1> m_findWord;  // slots 1..m_findWordCount
+    std::int16_t m_findWordCount = 0;
+    std::unique_ptr<FileScanner> m_scanner;
+    std::unique_ptr<DirectoryLister> m_lister;
 };
 
 }  // namespace textrove::search

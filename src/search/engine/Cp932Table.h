@@ -1,0 +1,38 @@
+// CP932 decoding as a lookup table, filled once from ICU's converter (the
+// text module) by decoding every one- and two-byte sequence. It gives the
+// same characters as text::Decode, at a fraction of the cost per line.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace textrove::search {
+
+class Cp932Table {
+public:
+    static const Cp932Table& Get();
+
+    void DecodeAppend(const unsigned char* p, std::size_t n, std::u32string& out) const;
+
+    // Every byte sequence that decodes to the single character (CP932 has
+    // duplicate encodings, e.g. the NEC and IBM extensions).
+    const std::vector<std::string>* EncodingsOf(char32_t c) const;
+
+private:
+    Cp932Table();
+
+    static constexpr std::uint32_t kTwoBytes = 0x80000000u;
+    static constexpr std::uint32_t kInvalidEntry = 0x7FFFFFFFu;
+
+    // Entry for a byte followed by another: the character of the first (or
+    // both) bytes; kTwoBytes when both were consumed.
+    std::vector<std::uint32_t> m_pair;
+    std::array<std::uint32_t, 256> m_last{};  // a byte at the end of the text
+    std::unordered_map<char32_t, std::vector<std::string>> m_encodings;
+};
+
+}  // namespace textrove::search

@@ -1,0 +1,116 @@
+#include "search/engine/SearchEngine.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "search/engine/DirectoryLister.h"
+#include "search/engine/FileScanner.h"
+#include "text/TextCodec.h"
+
+namespace textrove::search {
+
+std::string WordAsAdded(std::string_view typed)
+{
+    return text::CutCodePoints(text::ToUpperUtf8(typed), kMaxWordLength);
+}
+
+SearchEngine::SearchEngine(ResultSink& sink, CancelFlag& cancelFlag)
+    : m_sink(sink), m_cancel(cancelFlag), m_lister(std::make_unique<DirectoryLister>())
+{
+}
+
+SearchEngine::~SearchEngine() = default;
+
+void SearchEngine::PrintText(std::string_view record)
+{
+    std::string error;
+    if (m_sink.Append(record, error)) return;
+    m_sink.ReportFailure(error);
+    m_cancel.store(255);
+}
+
+void SearchEngine::GetFindChara(const std::vector<std::string>& words)
+{
+    m_findWordCount = 0;
+    std::vector<std::u32string> upper;
+    std::string header = kHeaderRecord;
+    for (const std::string& w : words) {
+        // An empty word would match every line; the word list never holds one.
+        if (w.empty() || m_findWordCount >= kMaxWords) continue;
+        ++m_findWordCount;
+        m_findWord[static_cast<std::size_t>(m_findWordCount)] = text::ToUpperUtf8(w);
+        header += "  ";
+        header += m_findWord[static_cast<std::size_t>(m_findWordCount)];
+        upper.push_back(text::Utf8ToU32(m_findWord[static_cast<std::size_t>(m_findWordCount)]));
+    }
+    m_scanner = std::make_unique<FileScanner>(std::move(upper), m_cancel);
+    PrintText(header);
+}
+
+void SearchEngine::FindChara(const std::string& path)
+{
+    if (!m_scanner) m_scanner = std::make_unique<FileScanner>(std::vector<std::u32string>{}, m_cancel);
+    const std::string display = text::LossyUtf8(path);
+    m_sink.ScanningFile(display);
+    // O_NONBLOCK: a FIFO or device swapped in since the listing must not
+    // block the open; only a regular file is read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return;
+    struct stat st{};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        m_scanner->Scan(fd, display, [this](std::string_view record) { PrintText(record); });
+    }
+    ::close(fd);
+    m_sink.FileDone();
+}
+
+void SearchEngine::SearchCharacter(const SearchRequest& request)
+{
+    GetFindChara(request.words);
+
+    // Per level: the recorded directory paths (entry 0 unused), how many are
+    // valid and which is current. Every path ends in '/'.
+    std::array<std::array<std::string, kDirEntries>, kDirLevels> dirPath;
+    std::array<std::int16_t, kDirLevels> dirCount{};
+    std::array<std::int16_t, kDirLevels> dirIndex{};
+
+    std::string target = request.targetDirectory;
+    if (target.empty() || target.back() != '/') target += '/';
+    int level = 0;
+    dirIndex[0] = 1;
+    dirCount[0] = 1;
+    dirPath[0][1] = target;
+
+    std::vector<std::string> files;
+    std::vector<std::string> subdirs;
+    for (;;) {
+        const std::string& dir = dirPath[level][dirIndex[level]];
+        const bool deeper = level < kDirLevels - 1;
+        m_lister->List(dir, deeper ? kMaxSubdirs : 0, files, subdirs);
+        for (const std::string& name : files) {
+            if (m_cancel.load() != 0) {
+                PrintText(kAbortRecord);
+                return;
+            }
+            FindChara(dir + name);
+        }
+        if (deeper) {
+            auto& next = dirPath[level + 1];
+            for (std::size_t i = 0; i < subdirs.size(); ++i) next[i + 1] = dir + subdirs[i] + '/';
+            dirCount[level + 1] = static_cast<std::int16_t>(subdirs.size());
+        }
+        if (deeper && dirCount[level + 1] > 0) {
+            ++level;
+            dirIndex[level] = 1;
+            continue;
+        }
+        ++dirIndex[level];
+        while (dirIndex[level] > dirCount[level]) {
+            if (--level < 0) return;
+            ++dirIndex[level];
+        }
+    }
+}
+
+}  // namespace textrove::search

@@ -1,0 +1,349 @@
+#include "text/TextCodec.h"
+
+#include <unicode/uchar.h>
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+#include <unicode/ucnv_err.h>
+
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+namespace textrove::text {
+
+namespace {
+
+// One step of UTF-8 decoding. Returns the code point and sets `length` to the
+// bytes consumed; an invalid sequence yields kInvalid and consumes its
+// maximal ill-formed prefix (at least one byte), so the next byte starts fresh.
+char32_t DecodeUtf8Step(const unsigned char* p, std::size_t avail, std::size_t& length)
+{
+    const unsigned char b0 = p[0];
+    if (b0 < 0x80) {
+        length = 1;
+        return b0;
+    }
+    std::size_t need;
+    char32_t cp;
+    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        need = 1;
+        cp = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        need = 2;
+        cp = b0 & 0x0F;
+        if (b0 == 0xE0) lo = 0xA0;       // no overlongs
+        else if (b0 == 0xED) hi = 0x9F;  // no surrogates
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        need = 3;
+        cp = b0 & 0x07;
+        if (b0 == 0xF0) lo = 0x90;
+        else if (b0 == 0xF4) hi = 0x8F;  // nothing past U+10FFFF
+    } else {
+        length = 1;
+        return kInvalid;
+    }
+    std::size_t i = 1;
+    for (; i <= need; ++i) {
+        if (i >= avail) break;
+        const unsigned char b = p[i];
+        const unsigned char l = (i == 1) ? lo : 0x80;
+        const unsigned char h = (i == 1) ? hi : 0xBF;
+        if (b < l || b > h) break;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (i <= need) {
+        length = i;
+        return kInvalid;
+    }
+    length = need + 1;
+    return cp;
+}
+
+// ICU's own substitution writes U+001A for some single-byte errors; a marker
+// that no CP932 mapping produces keeps invalid bytes distinguishable.
+constexpr UChar kIcuInvalidMarker = 0xFFFF;
+
+void U_CALLCONV MarkInvalid(const void*, UConverterToUnicodeArgs* args, const char*, int32_t,
+                            UConverterCallbackReason reason, UErrorCode* err)
+{
+    if (reason > UCNV_IRREGULAR) return;  // reset, close, clone
+    *err = U_ZERO_ERROR;
+    ucnv_cbToUWriteUChars(args, &kIcuInvalidMarker, 1, 0, err);
+}
+
+// The IBM table rotates three control codes (0x1A->U+001C, 0x1C->U+007F,
+// 0x7F->U+001A); Windows maps every byte below 0x80 to itself. These three
+// code points come from no other byte sequence, so the rotation is undone.
+char32_t FromIbmControl(UChar u)
+{
+    switch (u) {
+    case 0x1C: return 0x1A;
+    case 0x7F: return 0x1C;
+    case 0x1A: return 0x7F;
+    default: return u;
+    }
+}
+
+// ICU converters are not thread-safe: each thread keeps its own.
+class Cp932Converter {
+public:
+    Cp932Converter()
+    {
+        UErrorCode err = U_ZERO_ERROR;
+        m_cnv = ucnv_open("ibm-943_P15A-2003", &err);
+        if (U_FAILURE(err) || !m_cnv) throw std::runtime_error("CP932 converter unavailable");
+        ucnv_setToUCallBack(m_cnv, MarkInvalid, nullptr, nullptr, nullptr, &err);
+        if (U_FAILURE(err)) throw std::runtime_error("CP932 converter callback");
+    }
+    ~Cp932Converter() { ucnv_close(m_cnv); }
+    Cp932Converter(const Cp932Converter&) = delete;
+    Cp932Converter& operator=(const Cp932Converter&) = delete;
+
+    void DecodeAppend(std::string_view bytes, std::u32string& out)
+    {
+        if (bytes.empty()) return;
+        ucnv_resetToUnicode(m_cnv);
+        // CP932 never yields more UTF-16 units than bytes (plus one marker per
+        // byte at worst).
+        m_units.resize(bytes.size() + 8);
+        const char* src = bytes.data();
+        const char* srcEnd = src + bytes.size();
+        UChar* dst = m_units.data();
+        UErrorCode err = U_ZERO_ERROR;
+        ucnv_toUnicode(m_cnv, &dst, m_units.data() + m_units.size(), &src, srcEnd, nullptr, true,
+                       &err);
+        const std::size_t count = static_cast<std::size_t>(dst - m_units.data());
+        out.reserve(out.size() + count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const UChar u = m_units[i];
+            if (u == kIcuInvalidMarker) {
+                out.push_back(kInvalid);
+            } else if (u < 0x80) {
+                out.push_back(FromIbmControl(u));
+            } else if (U16_IS_LEAD(u) && i + 1 < count && U16_IS_TRAIL(m_units[i + 1])) {
+                out.push_back(U16_GET_SUPPLEMENTARY(u, m_units[i + 1]));
+                ++i;
+            } else {
+                out.push_back(u);
+            }
+        }
+        if (U_FAILURE(err)) {
+            // Cannot happen with the buffer sized above; never lose the rest.
+            for (; src < srcEnd; ++src) out.push_back(kInvalid);
+        }
+    }
+
+private:
+    UConverter* m_cnv = nullptr;
+    std::vector<UChar> m_units;
+};
+
+Cp932Converter& ThreadConverter()
+{
+    thread_local Cp932Converter converter;
+    return converter;
+}
+
+void DecodeUtf8Append(std::string_view bytes, bool invalidAsReplacement, std::u32string& out)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t size = bytes.size();
+    out.reserve(out.size() + size);
+    std::size_t i = 0;
+    while (i < size) {
+        if (p[i] < 0x80) {
+            out.push_back(p[i++]);
+            continue;
+        }
+        std::size_t len;
+        char32_t cp = DecodeUtf8Step(p + i, size - i, len);
+        if (cp == kInvalid && invalidAsReplacement) cp = kReplacement;
+        out.push_back(cp);
+        i += len;
+    }
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view bytes)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t size = bytes.size();
+    std::size_t i = 0;
+    while (i < size) {
+        // ASCII stretches eight bytes at a time.
+        while (i + 8 <= size) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & 0x8080808080808080ull) break;
+            i += 8;
+        }
+        if (i >= size) break;
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        if (DecodeUtf8Step(p + i, size - i, len) == kInvalid) return false;
+        i += len;
+    }
+    return true;
+}
+
+Encoding DetectEncoding(std::string_view bytes)
+{
+    bool high = false;
+    for (unsigned char c : bytes) {
+        if (c >= 0x80) {
+            high = true;
+            break;
+        }
+    }
+    return (high && IsValidUtf8(bytes)) ? Encoding::Utf8 : Encoding::Cp932;
+}
+
+std::size_t Utf8BomLength(std::string_view bytes)
+{
+    return (bytes.size() >= 3 && bytes[0] == '\xEF' && bytes[1] == '\xBB' && bytes[2] == '\xBF')
+               ? 3
+               : 0;
+}
+
+void DecodeAppend(std::string_view bytes, Encoding encoding, std::u32string& out)
+{
+    if (encoding == Encoding::Utf8) {
+        DecodeUtf8Append(bytes, false, out);
+    } else {
+        ThreadConverter().DecodeAppend(bytes, out);
+    }
+}
+
+std::u32string Decode(std::string_view bytes, Encoding encoding)
+{
+    std::u32string out;
+    DecodeAppend(bytes, encoding, out);
+    return out;
+}
+
+std::string Cp932ToUtf8(std::string_view bytes)
+{
+    return U32ToUtf8(Decode(bytes, Encoding::Cp932));
+}
+
+std::u32string Utf8ToU32(std::string_view utf8)
+{
+    std::u32string out;
+    DecodeUtf8Append(utf8, true, out);
+    return out;
+}
+
+void AppendUtf8(char32_t c, std::string& out)
+{
+    if (c == kInvalid || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = kReplacement;
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+std::string U32ToUtf8(std::u32string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char32_t c : text) AppendUtf8(c, out);
+    return out;
+}
+
+std::string LossyUtf8(std::string_view bytes)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        std::size_t len;
+        const char32_t cp = DecodeUtf8Step(p + i, bytes.size() - i, len);
+        if (cp == kInvalid) {
+            AppendUtf8(kReplacement, out);
+        } else {
+            out.append(bytes.data() + i, len);
+        }
+        i += len;
+    }
+    return out;
+}
+
+char32_t ToUpper(char32_t c)
+{
+    if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 0x20 : c;
+    // The basic plane through a table filled once from ICU: lines are
+    // upper-cased character by character.
+    static const std::vector<char32_t> bmp = [] {
+        std::vector<char32_t> t(0x10000);
+        for (UChar32 x = 0; x < 0x10000; ++x) t[static_cast<std::size_t>(x)] = static_cast<char32_t>(u_toupper(x));
+        return t;
+    }();
+    if (c < 0x10000) return bmp[c];
+    if (c > 0x10FFFF) return c;  // kInvalid stays as it is
+    return static_cast<char32_t>(u_toupper(static_cast<UChar32>(c)));
+}
+
+void ToUpperInPlace(std::u32string& text)
+{
+    for (char32_t& c : text) c = ToUpper(c);
+}
+
+std::u32string ToUpper(std::u32string_view text)
+{
+    std::u32string out(text);
+    ToUpperInPlace(out);
+    return out;
+}
+
+std::string ToUpperUtf8(std::string_view utf8)
+{
+    std::u32string cps = Utf8ToU32(utf8);
+    ToUpperInPlace(cps);
+    return U32ToUtf8(cps);
+}
+
+std::size_t CodePointLength(std::string_view utf8)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    std::size_t count = 0;
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        std::size_t len;
+        DecodeUtf8Step(p + i, utf8.size() - i, len);
+        i += len;
+        ++count;
+    }
+    return count;
+}
+
+std::string CutCodePoints(std::string_view utf8, std::size_t maxCodePoints)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    std::size_t i = 0;
+    for (std::size_t n = 0; n < maxCodePoints && i < utf8.size(); ++n) {
+        std::size_t len;
+        DecodeUtf8Step(p + i, utf8.size() - i, len);
+        i += len;
+    }
+    return std::string(utf8.substr(0, i));
+}
+
+}  // namespace textrove::text
