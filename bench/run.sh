@@ -1,0 +1,241 @@
+#!/usr/bin/env bash
+# Search benchmark: textrove-search against ripgrep (one thread and default
+# threads) and the read floor, on a generated corpus. See bench/README.md.
+set -euo pipefail
+export LC_ALL=C.UTF-8   # '.' as decimal point in $EPOCHREALTIME and awk
+
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+ROOT=$(dirname "$HERE")
+BUILD=$ROOT/build-bench
+BUILD_GIVEN=0
+RUNS=5
+SIZE_MB=200
+SEED=1
+CORPUS_DIR=$HERE/corpus
+OUT=$HERE/out
+REGEN=0
+HASH=0
+
+usage() {
+    cat <<EOF
+usage: bench/run.sh [options]
+  -b, --build-dir DIR  use the binaries already built in DIR (no build)
+  -n, --runs N         timed runs per tool (default $RUNS)
+  --size-mb N          corpus size in MiB (default $SIZE_MB)
+  --seed S             corpus seed (default $SEED)
+  --corpus DIR         corpus directory (default bench/corpus)
+  --regen              generate the corpus again even if it is there
+  --hash               print the corpus content hash and exit
+Without -b, configures and builds $ROOT/build-bench (Release).
+EOF
+}
+
+while [[ $# -gt 0 ]]; do
+    case $1 in
+    -b|--build-dir) BUILD=$(cd "$2" && pwd); BUILD_GIVEN=1; shift 2 ;;
+    -n|--runs) RUNS=$2; shift 2 ;;
+    --size-mb) SIZE_MB=$2; shift 2 ;;
+    --seed) SEED=$2; shift 2 ;;
+    --corpus) CORPUS_DIR=$2; shift 2 ;;
+    --regen) REGEN=1; shift ;;
+    --hash) HASH=1; shift ;;
+    -h|--help) usage; exit 0 ;;
+    *) usage >&2; exit 2 ;;
+    esac
+done
+[[ $RUNS =~ ^[1-9][0-9]*$ ]] || { echo "runs must be a positive number" >&2; exit 2; }
+
+CLEANUP=()
+cleanup() { for p in "${CLEANUP[@]}"; do rm -rf -- "$p"; done; }
+trap cleanup EXIT
+
+say() { printf '== %s\n' "$*" >&2; }
+die() { printf 'run.sh: %s\n' "$*" >&2; exit 1; }
+
+# ripgrep and GNU time come from Debian; install them when missing.
+need=()
+[[ -x /usr/bin/time ]] || need+=(time)
+command -v rg >/dev/null || need+=(ripgrep)
+if [[ ${#need[@]} -gt 0 ]]; then
+    sudo=""; [[ $(id -u) -eq 0 ]] || sudo=sudo
+    say "installing ${need[*]}"
+    $sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${need[@]}" \
+        || die "could not install ${need[*]}"
+fi
+
+# ---------------------------------------------------------------- build
+if [[ $BUILD_GIVEN == 0 ]]; then
+    say "building in $BUILD"
+    if [[ ! -f $BUILD/build.ninja ]]; then
+        cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTEXTROVE_BUILD_TESTS=OFF >/dev/null
+    fi
+    ninja -C "$BUILD" -j2 gen_corpus read_floor >/dev/null
+    ninja -C "$BUILD" -j2 textrove-search >/dev/null || say "textrove-search did not build; timing the others"
+    if ninja -C "$BUILD" -t targets all 2>/dev/null | grep -q '^gui_bench:'; then
+        ninja -C "$BUILD" -j2 gui_bench >/dev/null || say "gui_bench did not build"
+    fi
+fi
+GEN=$BUILD/bench/gen_corpus
+FLOOR=$BUILD/bench/read_floor
+TEXTROVE=$BUILD/textrove-search
+[[ -x $GEN && -x $FLOOR ]] || die "gen_corpus / read_floor not found in $BUILD/bench"
+
+# ---------------------------------------------------------------- corpus
+TREE=$CORPUS_DIR/tree
+WORDS_FILE=$CORPUS_DIR/words.txt
+MANIFEST=$CORPUS_DIR/manifest.txt
+
+corpus_matches() {
+    [[ -d $TREE && -f $WORDS_FILE && -f $MANIFEST ]] &&
+        grep -qx "format=$("$GEN" --version)" "$MANIFEST" &&
+        grep -qx "seed=$SEED" "$MANIFEST" && grep -qx "size_mb=$SIZE_MB" "$MANIFEST"
+}
+
+if [[ $REGEN == 1 ]] || ! corpus_matches; then
+    say "generating a $SIZE_MB MiB corpus (seed $SEED) in $CORPUS_DIR"
+    rm -rf "$CORPUS_DIR.tmp"
+    mkdir -p "$CORPUS_DIR.tmp"
+    CLEANUP+=("$CORPUS_DIR.tmp")   # an interrupted generation leaves nothing
+    "$GEN" --out "$CORPUS_DIR.tmp/tree" --size-mb "$SIZE_MB" --seed "$SEED" \
+        --words "$CORPUS_DIR.tmp/words.txt" --manifest "$CORPUS_DIR.tmp/manifest.txt" >/dev/null
+    rm -rf "$CORPUS_DIR"
+    mv "$CORPUS_DIR.tmp" "$CORPUS_DIR"
+fi
+
+if [[ $HASH == 1 ]]; then
+    # Names and contents of every file, hidden ones included, in a fixed order.
+    (cd "$TREE" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum) | sha256sum | cut -d' ' -f1
+    exit 0
+fi
+
+mapfile -t WORDS < "$WORDS_FILE"
+RG_ARGS=(--no-ignore -E shift_jis -i -F)
+for w in "${WORDS[@]}"; do RG_ARGS+=(-e "$w"); done
+
+# ---------------------------------------------------------------- tools
+mkdir -p "$OUT"
+LABELS=()
+declare -A CMD
+add_tool() { LABELS+=("$1"); CMD[$1]=$2; }
+
+# Sets CMDLINE to the command of one tool; it is run without a shell between,
+# so /usr/bin/time measures the tool itself.
+command_of() {
+    case $1 in
+    textrove) CMDLINE=("$TEXTROVE" "$TREE" "${WORDS[@]}") ;;
+    rg-j1) CMDLINE=(rg -j1 "${RG_ARGS[@]}" "$TREE") ;;
+    rg) CMDLINE=(rg "${RG_ARGS[@]}" "$TREE") ;;
+    read-floor) CMDLINE=("$FLOOR" "$TREE") ;;
+    gui) CMDLINE=(env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$GUI_CONFIG" "$GUI_BENCH" "$TREE" "${WORDS[@]}") ;;
+    esac
+}
+run_tool() { command_of "$1"; "${CMDLINE[@]}"; }
+
+# A build without the search engine yet prints nothing; such a binary is left out.
+if [[ -x $TEXTROVE ]] && "$TEXTROVE" "$TREE" "${WORDS[0]}" >"$OUT/probe.out" 2>/dev/null && [[ -s $OUT/probe.out ]]; then
+    add_tool textrove "textrove-search CORPUS words..."
+else
+    say "textrove-search missing or printing nothing; left out"
+fi
+add_tool rg-j1 "rg -j1 --no-ignore -E shift_jis -i -F -e w..."
+add_tool rg "rg --no-ignore -E shift_jis -i -F -e w..."
+add_tool read-floor "read_floor CORPUS"
+
+# ---- GUI benchmark hook ------------------------------------------------
+# bench/gui_bench, by the GUI engineers: a program of the build
+# ($BUILD/bench/gui_bench) or a script beside this one. Contract:
+#   gui_bench CORPUS WORD...
+# runs one search through the windows (offscreen, with a throw-away
+# XDG_CONFIG_HOME), writes the result pane's text to standard output as
+# textrove-search does and exits 0. It is timed like the other tools.
+GUI_BENCH=
+for candidate in "$BUILD/bench/gui_bench" "$HERE/gui_bench"; do
+    if [[ -x $candidate && ! -d $candidate ]]; then GUI_BENCH=$candidate; break; fi
+done
+if [[ -n $GUI_BENCH ]]; then
+    GUI_CONFIG=$(mktemp -d)
+    CLEANUP+=("$GUI_CONFIG")
+    add_tool gui "gui_bench CORPUS words..."
+fi
+# ------------------------------------------------------------------------
+
+# ---------------------------------------------------------------- warm-up
+say "warming the cache"
+FLOOR_LINE=$("$FLOOR" "$TREE")
+"$FLOOR" "$TREE" >/dev/null
+VISIBLE_BYTES=$(sed -n 's/.*bytes=\([0-9]*\).*/\1/p' <<<"$FLOOR_LINE")
+VISIBLE_FILES=$(sed -n 's/^files=\([0-9]*\).*/\1/p' <<<"$FLOOR_LINE")
+for label in "${LABELS[@]}"; do run_tool "$label" >/dev/null 2>&1 || true; done
+
+# ---------------------------------------------------------------- timing
+# Output goes to files, not /dev/null: the hit lines are counted from them,
+# and ripgrep may search differently when its output is /dev/null.
+declare -A TIMES CPU RSS
+for label in "${LABELS[@]}"; do TIMES[$label]=""; CPU[$label]=""; RSS[$label]=0; done
+LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
+
+for ((run = 1; run <= RUNS; run++)); do
+    say "run $run/$RUNS"
+    for label in "${LABELS[@]}"; do
+        status=0
+        t0=$EPOCHREALTIME
+        command_of "$label"
+        /usr/bin/time -v -o "$OUT/$label.time" "${CMDLINE[@]}" >"$OUT/$label.out" 2>"$OUT/$label.err" || status=$?
+        t1=$EPOCHREALTIME
+        # rg exits 1 when nothing matched; anything else is a failure.
+        if [[ $status -ne 0 && ! ($status -eq 1 && $label == rg*) ]]; then
+            die "$label failed with status $status (see $OUT/$label.err)"
+        fi
+        TIMES[$label]+="$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f", b - a }') "
+        CPU[$label]+="$(awk -F': ' '/User time|System time/ { t += $2 } END { printf "%.2f", t }' "$OUT/$label.time") "
+        kb=$(awk '/Maximum resident set size/ { print $NF }' "$OUT/$label.time")
+        if ((kb > RSS[$label])); then RSS[$label]=$kb; fi
+    done
+done
+
+median() { tr ' ' '\n' | grep . | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# Hit records of the result text: every record but the empty ones, the header
+# and the banners. Records are separated by CR LF; a line holds neither.
+textrove_hits() { grep -a -c -v -E -e $'^\r?$' -e '^検索文字は、' -e '^----- ファイル名 : ' "$1" || true; }
+textrove_files() { grep -a -c -e '^----- ファイル名 : ' "$1" || true; }
+
+LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
+declare -A MED MEDCPU
+for label in "${LABELS[@]}"; do
+    MED[$label]=$(median <<<"${TIMES[$label]}")
+    MEDCPU[$label]=$(median <<<"${CPU[$label]}")
+done
+
+{
+    printf 'corpus: %s (%s visible files, %s bytes = %.1f MB)\n' "$TREE" "$VISIBLE_FILES" "$VISIBLE_BYTES" \
+        "$(awk -v b="$VISIBLE_BYTES" 'BEGIN { print b / 1048576 }')"
+    printf 'words: %s\n' "${WORDS[*]}"
+    printf 'runs per tool: %s, MB = 2^20 bytes, %s CPUs, load average before %s, after %s\n\n' \
+        "$RUNS" "$(nproc)" "$LOAD_BEFORE" "$LOAD_AFTER"
+    printf '%-11s %10s %9s %12s %10s %10s %10s  %s\n' tool "median s" "MB/s" "peak RSS MB" "CPU s" \
+        "hit lines" "hit files" command
+    for label in "${LABELS[@]}"; do
+        out=$OUT/$label.out
+        case $label in
+        textrove|gui) hits=$(textrove_hits "$out"); files=$(textrove_files "$out") ;;
+        rg*) hits=$(wc -l <"$out"); files=$(cut -d: -f1 "$out" | sort -u | wc -l) ;;
+        *) hits=-; files=- ;;
+        esac
+        awk -v l="$label" -v t="${MED[$label]}" -v b="$VISIBLE_BYTES" -v r="${RSS[$label]}" \
+            -v u="${MEDCPU[$label]}" -v h="$hits" -v f="$files" -v c="${CMD[$label]}" \
+            'BEGIN { printf "%-11s %10.3f %9.1f %12.1f %10.2f %10s %10s  %s\n", l, t, b / 1048576 / t, r / 1024, u, h, f, c }'
+    done
+    if [[ -f $MANIFEST ]]; then
+        awk -F= '/^planted_in_line=/ { i = $2 } /^planted_split=/ { s = $2 }
+            END { printf "\nplanted in visible files: %d in a line + %d split over a break = %d\n", i, s, i + s }' "$MANIFEST"
+    fi
+    if [[ -n ${MED[textrove]:-} ]]; then
+        echo
+        for other in rg-j1 rg read-floor; do
+            awk -v a="${MED[textrove]}" -v b="${MED[$other]}" -v c="${MEDCPU[textrove]}" -v d="${MEDCPU[$other]}" \
+                -v o="$other" 'BEGIN { printf "textrove/%-10s %6.2f wall  %6.2f CPU  (above 1: textrove is slower)\n",
+                                       o, a / b, (d > 0 ? c / d : 0) }'
+        done
+    fi
+} | tee "$OUT/results.txt"
