@@ -15,12 +15,38 @@ class QPushButton;
 class Form_SerchList : public QWidget {
     Q_OBJECT
 public:
+    // A borderless child of the frame's pane area; Form_Load fills it.
     explicit Form_SerchList(MainForm& frame);
 
+    // Loads the stored words (empty slots skipped), sets Menu_Start, lays out.
     void Form_Load();
+    // Below the directory pane at the frame's right edge; each guarded value
+    // stays as it is when its guard fails. Needs the directory pane laid out.
     void SetSize();
+    // Writes the whole list: exactly ten writes, the words then empty slots.
     void ChangePrivateFile();
-    TwipsRect Geometry() const;     // outer rectangle, twips
+    textrove::TwipsRect Geometry() const;     // outer rectangle, twips
     QListWidget* SerchList() const;
     QStringList Words() const;      // the list's words in order
+
+    QLineEdit* SerchText() const { return m_serchText; }
+    QPushButton* ListAdd() const { return m_listAdd; }
+    QPushButton* ListDel() const { return m_listDel; }
+
+    void ListAdd_Click();
+    void ListDel_Click();
+    void SerchList_Click();
+    void SerchText_Change();
+
+private:
+    void SetMenuStart(bool enabled);
+
+    MainForm& m_frame;
+    textrove::TwipsRect m_pane;
+    float m_serchListHeight;
+    QLabel* m_label1 = nullptr;
+    QLineEdit* m_serchText = nullptr;
+    QListWidget* m_serchList = nullptr;
+    QPushButton* m_listAdd = nullptr;
+    QPushButton* m_listDel = nullptr;
 };

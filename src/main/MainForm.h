@@ -1,8 +1,14 @@
 // The main window: menu bar, the three panes, geometry kept in the settings file.
 #pragma once
 
+#include <QHash>
 #include <QMainWindow>
 #include <QString>
+
+#include <memory>
+
+#include "main/FrameGeometry.h"
+#include "main/Prompts.h"
 
 class QAction;
 class Form_SerchDir;
@@ -32,4 +38,59 @@ public:
 
     // Stores MinMaxFlag always, and Top, Left, Width, Height in the normal state.
     void WritePrivateProfileSize();
+
+    // The modal dialogs of this window and its panes go through this object.
+    Prompts& PromptsRef() const;
+    // Replaces it (tests answer the dialogs this way); nullptr restores the default.
+    void SetPrompts(std::unique_ptr<Prompts> prompts);
+
+    // Values read from the settings file at creation.
+    const textrove::SavedGeometry& SavedGeometryValues() const { return m_saved; }
+    // The window state as stored: 0 normal, 1 minimized, 2 maximized.
+    textrove::WindowState CurrentWindowState() const;
+    // Pane area size in twips (the outer size less the fixed extents).
+    void SetOuterSize(float outerWidth, float outerHeight);
+
+    // First activation: applies the saved geometry and state, once per run.
+    // Runs by itself at the first activation (or right after the first show
+    // when the window system never activates the window).
+    void Form_Activate();
+    bool GeometryApplied() const { return m_geometryApplied; }
+
+    // Menu commands.
+    void Menu_Start_Click();
+    void Menu_File_Clear_Click();
+    void Menu_File_Save_Click();
+    void Menu_File_End_Click();
+    void Menu_Edit_Copy_Click();
+    void Menu_Edit_SelectAll_Click();
+    void Menu_Help_Topic_Click();
+    void Menu_Help_Version_Click();
+
+    // The name chosen in the save dialog last time ("" before the first).
+    QString LastSaveName() const { return m_lastSaveName; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenus();
+    void Form_Load();
+    void Form_Resize();
+
+    QWidget* m_paneArea = nullptr;
+    Form_SerchDir* m_serchDir = nullptr;
+    Form_SerchList* m_serchList = nullptr;
+    Form_SerchAns* m_serchAns = nullptr;
+    QHash<QString, QAction*> m_items;
+
+    textrove::SavedGeometry m_saved;
+    bool m_geometryApplied = false;
+    bool m_displayed = false;   // the first display has run the resize handling
+    bool m_closing = false;     // nothing is stored once closing has begun
+    std::unique_ptr<Prompts> m_prompts;
+    QString m_lastSaveName;
 };

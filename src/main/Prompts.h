@@ -19,8 +19,8 @@ public:
     virtual QString AskSaveFileName(QWidget* parent, const QString& title,
                                     const QStringList& filters, const QString& initialName);
 
-    // A question box; returns the button pressed (`defaultButton` when the
-    // box is closed without a choice among `buttons`).
+    // A question box; returns the button pressed, NoButton when the box was
+    // closed without a choice among `buttons` (callers treat that as "no").
     virtual QMessageBox::StandardButton Ask(QWidget* parent, const QString& title,
                                             const QString& text, QMessageBox::Icon icon,
                                             QMessageBox::StandardButtons buttons,

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include "main/Twips.h"
+#include "results/ResultLayout.h"
 
 class MainForm;
 class QLabel;
@@ -15,11 +17,16 @@ class Form_SerchAns : public QWidget {
 public:
     // The pane's capacity in characters (code points; a record's line break counts 2).
     static constexpr qsizetype kCapacity = qsizetype(64) * 1024 * 1024;
+    // Description of an append refused for lack of room.
+    static constexpr const char* kFullMessage = "結果表示領域がいっぱいです。";
 
     explicit Form_SerchAns(MainForm& frame);
 
+    // The pane's load: lays it out once.
+    void Form_Load();
     void SetSize();
-    TwipsRect Geometry() const;          // outer rectangle, twips
+    textrove::TwipsRect Geometry() const;          // outer rectangle, twips
+    textrove::TwipsRect TextBoxGeometry() const;   // SerchAns within the pane, twips
     QPlainTextEdit* SerchAns() const;
 
     // Characters the text holds, counted as the capacity counts them.
@@ -28,9 +35,32 @@ public:
     // Appends records, each as CR LF followed by the record. Costs time in
     // proportion to the records, not to the text already there. Returns false,
     // leaving the text as it was, when the capacity would be exceeded.
+    // The caret, the selection and the scroll position stay where they were.
     bool AppendRecords(const QStringList& records, QString* error);
 
     // The text and the selected text with CR LF line breaks.
     QString Text() const;
     QString SelectedText() const;
+
+    // Capacity used by AppendRecords; kCapacity unless a test lowers it.
+    qsizetype Capacity() const { return m_capacity; }
+    void SetCapacity(qsizetype characters) { m_capacity = characters; }
+
+    // Copy availability after a key or mouse-button release in SerchAns.
+    // Called by SerchAns after it has handled the release.
+    void SerchAns_KeyUp();
+    void SerchAns_MouseUp();
+
+private:
+    void UpdateCopyAvailability();
+
+    MainForm& m_frame;
+    QLabel* m_label1 = nullptr;
+    QPlainTextEdit* m_serchAns = nullptr;
+    textrove::ResultLayout m_layout;
+
+    qsizetype m_capacity = kCapacity;
+    // Cached CharacterCount(); invalid after any change not made by AppendRecords.
+    mutable qsizetype m_count = 0;
+    mutable bool m_countValid = true;
 };

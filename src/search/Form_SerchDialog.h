@@ -3,17 +3,65 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
+
+#include <memory>
+#include <thread>
 
 #include "search/engine/SearchEngine.h"
 
 class MainForm;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
 
 class Form_SerchDialog : public QDialog {
     Q_OBJECT
 public:
+    // Most time between two hand-overs of records or progress to the window.
+    static constexpr int kDeliveryIntervalMs = 50;
+
     explicit Form_SerchDialog(MainForm& frame);
+    // Cancels a running search and joins its worker.
     ~Form_SerchDialog() override;
 
     // The dialog's cancel flag: 0 go on, 255 cancellation requested.
     textrove::search::CancelFlag& CancelFlagRef();
+
+    // Runs when the dialog is shown: clears the flag, enables Cancel and starts
+    // the search on the worker. Does nothing while a search is running.
+    void Form_Activate();
+    // Requests cancellation; the search notices it at its next check.
+    void Cancel_Click();
+
+    // True from the start of the search until its worker has ended.
+    bool SearchRunning() const { return m_running; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    // Escape and a close request cancel the search; they never close the dialog.
+    void reject() override;
+
+private:
+    class Channel;
+    class Sink;
+
+    void DeliverPending();   // UI thread: pending records to the pane, progress to SerchingFile
+    void WorkerFinished();   // UI thread: last delivery, join, close
+    void ShowFailure(const QString& description);
+
+    MainForm& m_frame;
+    QLabel* m_label1 = nullptr;
+    QPlainTextEdit* m_serchingFile = nullptr;
+    QPushButton* m_cancel = nullptr;
+    QTimer* m_deliveryTimer = nullptr;
+
+    textrove::search::CancelFlag m_cancelFlag{0};
+    bool m_running = false;
+
+    // Shared with the worker; outlives it (the worker is joined first).
+    std::unique_ptr<Channel> m_channel;
+    std::unique_ptr<Sink> m_sink;
+    std::thread m_worker;
 };

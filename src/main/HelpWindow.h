@@ -1,0 +1,38 @@
+// The help window: shows the help document Textrove.hlp (HTML), installed
+// beside the executable, at its contents. One window, kept alive and reused.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class Prompts;
+class QTextBrowser;
+
+class HelpWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr const char* kDocumentName = "Textrove.hlp";
+
+    // Shows the document at its contents in the one help window (created on
+    // first use as a window of `parent`'s). When the document cannot be read,
+    // a message box says so and no window opens. Messages go through the
+    // frame's Prompts when `parent` is the main window.
+    static void ShowContents(QWidget* parent);
+    static void ShowContents(QWidget* parent, Prompts& prompts);
+
+    // Where the document is looked for: the override when set, else beside
+    // the executable. An empty path clears the override.
+    static QString DocumentPath();
+    static void SetDocumentPath(const QString& path);
+
+    // The window in use, or nullptr before the first successful opening.
+    static HelpWindow* Instance();
+
+    QTextBrowser* Contents() const { return m_contents; }
+
+private:
+    explicit HelpWindow(QWidget* parent);
+    void Load(const QString& path);
+
+    QTextBrowser* m_contents = nullptr;
+};

@@ -1,0 +1,401 @@
+#include "main/MainForm.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QTextCursor>
+#include <QTimer>
+
+#include <string>
+
+#include "conditions/Form_SerchDir.h"
+#include "conditions/Form_SerchList.h"
+#include "main/HelpWindow.h"
+#include "main/NumberText.h"
+#include "main/TwipsWidget.h"
+#include "main/Version.h"
+#include "results/Form_SerchAns.h"
+#include "search/Form_SerchDialog.h"
+#include "settings/Profile.h"
+#include "settings/SettingsNames.h"
+
+namespace names = textrove::settings;
+
+namespace {
+
+const char* const kOverwriteQuestion = "既に存在します。上書きしますか。";
+
+}  // namespace
+
+MainForm::MainForm(QWidget* parent)
+    : QMainWindow(parent), m_prompts(std::make_unique<Prompts>())
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Textrove"));
+
+    m_paneArea = new QWidget(this);
+    m_paneArea->setObjectName(QStringLiteral("PaneArea"));
+    const double dpi = textrove::LogicalDpi();
+    m_paneArea->setMinimumSize(textrove::TwipsToPixels(textrove::kMinAreaWidth, dpi),
+                               textrove::TwipsToPixels(textrove::kMinAreaHeight, dpi));
+    setCentralWidget(m_paneArea);
+    BuildMenus();
+    SetOuterSize(textrove::OuterWidthForArea(textrove::kMinAreaWidth),
+                 textrove::OuterHeightForArea(textrove::kMinAreaHeight));
+
+    // Creation: the values the first activation restores.
+    auto read = [](const char* key) {
+        return names::ReadProfile(names::kSectionWindowSize, key, "");
+    };
+    const std::string top = read(names::kKeyTop);
+    const std::string left = read(names::kKeyLeft);
+    const std::string width = read(names::kKeyWidth);
+    const std::string height = read(names::kKeyHeight);
+    const std::string flag = read(names::kKeyMinMaxFlag);
+    m_saved = textrove::ParseSavedGeometry(top, left, width, height, flag);
+
+    Form_Load();
+}
+
+MainForm::~MainForm()
+{
+    // Tearing down the panes must not store anything.
+    m_closing = true;
+}
+
+void MainForm::BuildMenus()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MenuBar"));
+
+    auto item = [this](QMenu* menu, const char* name, const QString& caption, bool enabled,
+                       void (MainForm::*handler)()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, handler);
+        m_items.insert(action->objectName(), action);
+    };
+    auto separator = [this](QMenu* menu, const char* name) {
+        QAction* action = menu->addSeparator();
+        action->setObjectName(QString::fromLatin1(name));
+        m_items.insert(action->objectName(), action);
+    };
+    auto submenu = [this, bar](const char* name, const QString& caption) {
+        QMenu* menu = bar->addMenu(caption);
+        menu->setObjectName(QString::fromLatin1(name));
+        menu->menuAction()->setObjectName(QString::fromLatin1(name));
+        m_items.insert(menu->objectName(), menu->menuAction());
+        return menu;
+    };
+
+    QMenu* file = submenu("Menu_File", QStringLiteral("ﾌｧｲﾙ(&F)"));
+    item(file, "Menu_File_Clear", QStringLiteral("結果クリア(&C)"), false,
+         &MainForm::Menu_File_Clear_Click);
+    item(file, "Menu_File_Save", QStringLiteral("名前を付けて保存(&A)"), false,
+         &MainForm::Menu_File_Save_Click);
+    separator(file, "Menu_File_01");
+    item(file, "Menu_File_End", QStringLiteral("終了(&X)"), true, &MainForm::Menu_File_End_Click);
+
+    QAction* start = bar->addAction(QStringLiteral("検索実行(&S)"));
+    start->setObjectName(QStringLiteral("Menu_Start"));
+    start->setEnabled(false);
+    connect(start, &QAction::triggered, this, &MainForm::Menu_Start_Click);
+    m_items.insert(start->objectName(), start);
+
+    QMenu* edit = submenu("Menu_Edit", QStringLiteral("編集(&E)"));
+    item(edit, "Menu_Edit_Copy", QStringLiteral("コピー(&C)"), false,
+         &MainForm::Menu_Edit_Copy_Click);
+    item(edit, "Menu_Edit_SelectAll", QStringLiteral("すべて選択(&A)"), false,
+         &MainForm::Menu_Edit_SelectAll_Click);
+
+    QMenu* help = submenu("Menu_Help", QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    item(help, "Menu_Help_Topic", QStringLiteral("ﾄﾋﾟｯｸの検索(&H)"), true,
+         &MainForm::Menu_Help_Topic_Click);
+    separator(help, "Menu_Help_01");
+    item(help, "Menu_Help_Version", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)"), true,
+         &MainForm::Menu_Help_Version_Click);
+}
+
+// Load: the panes in layout order; each pane's load restores its settings
+// and places itself.
+void MainForm::Form_Load()
+{
+    m_serchDir = new Form_SerchDir(*this);
+    if (m_serchDir->parentWidget() != m_paneArea)
+        m_serchDir->setParent(m_paneArea);
+    m_serchDir->Form_Load();
+    m_serchDir->show();
+
+    m_serchList = new Form_SerchList(*this);
+    if (m_serchList->parentWidget() != m_paneArea)
+        m_serchList->setParent(m_paneArea);
+    m_serchList->Form_Load();
+    m_serchList->show();
+
+    m_serchAns = new Form_SerchAns(*this);
+    m_serchAns->Form_Load();
+    m_serchAns->show();
+}
+
+float MainForm::OuterWidth() const
+{
+    return textrove::OuterWidthForArea(
+        textrove::PixelsToTwips(m_paneArea->width(), textrove::LogicalDpi()));
+}
+
+float MainForm::OuterHeight() const
+{
+    return textrove::OuterHeightForArea(
+        textrove::PixelsToTwips(m_paneArea->height(), textrove::LogicalDpi()));
+}
+
+void MainForm::SetOuterSize(float outerWidth, float outerHeight)
+{
+    const textrove::AreaSize area = textrove::AreaForOuter(outerWidth, outerHeight);
+    const double dpi = textrove::LogicalDpi();
+    const int areaWidth = textrove::TwipsToPixels(area.width, dpi);
+    const int areaHeight = textrove::TwipsToPixels(area.height, dpi);
+    // The frame is sized so that the area below the menu bar gets exactly this
+    // size; the menu bar adds its own height.
+    int menuHeight = menuBar()->heightForWidth(areaWidth);
+    if (menuHeight < 0)
+        menuHeight = menuBar()->sizeHint().height();
+    m_paneArea->resize(areaWidth, areaHeight);
+    resize(areaWidth, areaHeight + menuHeight);
+}
+
+QAction* MainForm::MenuItem(const QString& name) const
+{
+    return m_items.value(name, nullptr);
+}
+
+Form_SerchDir* MainForm::SerchDirPane() const { return m_serchDir; }
+Form_SerchList* MainForm::SerchListPane() const { return m_serchList; }
+Form_SerchAns* MainForm::SerchAnsPane() const { return m_serchAns; }
+QWidget* MainForm::PaneArea() const { return m_paneArea; }
+
+Prompts& MainForm::PromptsRef() const
+{
+    return *m_prompts;
+}
+
+void MainForm::SetPrompts(std::unique_ptr<Prompts> prompts)
+{
+    m_prompts = prompts ? std::move(prompts) : std::make_unique<Prompts>();
+}
+
+textrove::WindowState MainForm::CurrentWindowState() const
+{
+    const Qt::WindowStates state = windowState();
+    if (state & Qt::WindowMinimized)
+        return textrove::WindowState::Minimized;
+    if (state & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return textrove::WindowState::Maximized;
+    return textrove::WindowState::Normal;
+}
+
+void MainForm::WritePrivateProfileSize()
+{
+    // Write results are not examined: a failed store only loses the value.
+    names::WriteProfile(names::kSectionWindowSize, names::kKeyMinMaxFlag,
+                        std::to_string(static_cast<int>(CurrentWindowState())));
+    if (CurrentWindowState() != textrove::WindowState::Normal)
+        return;
+    const double dpi = textrove::LogicalDpi();
+    const QRect frame = frameGeometry();
+    names::WriteProfile(names::kSectionWindowSize, names::kKeyTop,
+                        textrove::FloatText(textrove::PixelsToTwips(frame.top(), dpi)));
+    names::WriteProfile(names::kSectionWindowSize, names::kKeyLeft,
+                        textrove::FloatText(textrove::PixelsToTwips(frame.left(), dpi)));
+    names::WriteProfile(names::kSectionWindowSize, names::kKeyWidth,
+                        textrove::FloatText(OuterWidth()));
+    names::WriteProfile(names::kSectionWindowSize, names::kKeyHeight,
+                        textrove::FloatText(OuterHeight()));
+}
+
+// Resize handling: the panes in layout order (the word list reads the
+// directory pane's height, the result pane reads both), then the store.
+void MainForm::Form_Resize()
+{
+    if (m_closing)
+        return;
+    if (m_serchDir)
+        m_serchDir->SetSize();
+    if (m_serchList)
+        m_serchList->SetSize();
+    if (m_serchAns)
+        m_serchAns->SetSize();
+    WritePrivateProfileSize();
+}
+
+void MainForm::Form_Activate()
+{
+    if (m_geometryApplied || m_closing)
+        return;
+    m_geometryApplied = true;
+    const double dpi = textrove::LogicalDpi();
+    move(textrove::TwipsToPixels(textrove::ClampCoordinate(m_saved.left), dpi),
+         textrove::TwipsToPixels(textrove::ClampCoordinate(m_saved.top), dpi));
+    SetOuterSize(m_saved.width, m_saved.height);
+    // Stored while still normal, so the file keeps the restored bounds under
+    // a minimized or maximized state even when the size did not change.
+    Form_Resize();
+    switch (m_saved.state) {
+    case textrove::WindowState::Minimized:
+        setWindowState((windowState() & ~Qt::WindowMaximized) | Qt::WindowMinimized);
+        break;
+    case textrove::WindowState::Maximized:
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+        break;
+    case textrove::WindowState::Normal:
+        break;
+    }
+}
+
+void MainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (event->spontaneous() || m_displayed)
+        return;
+    // First display: one layout pass with the design geometry.
+    m_displayed = true;
+    Form_Resize();
+    if (isActiveWindow())
+        Form_Activate();
+    else
+        // Some window systems never activate the window (no window manager,
+        // offscreen); the saved geometry is applied anyway.
+        QTimer::singleShot(0, this, &MainForm::Form_Activate);
+}
+
+void MainForm::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_displayed)
+        Form_Resize();
+}
+
+void MainForm::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        if (m_displayed)
+            Form_Resize();
+    } else if (event->type() == QEvent::ActivationChange) {
+        if (m_displayed && isActiveWindow())
+            Form_Activate();
+    }
+}
+
+void MainForm::closeEvent(QCloseEvent* event)
+{
+    // Closing ends the program without storing anything.
+    m_closing = true;
+    QMainWindow::closeEvent(event);
+}
+
+void MainForm::Menu_Start_Click()
+{
+    for (const char* name : {"Menu_File_Save", "Menu_File_Clear", "Menu_Edit_SelectAll"})
+        MenuItem(QString::fromLatin1(name))->setEnabled(true);
+    WritePrivateProfileSize();
+    setCursor(Qt::BusyCursor);
+    {
+        Form_SerchDialog dlg(*this);
+        dlg.exec();
+    }
+    unsetCursor();
+    if (m_serchAns) {
+        QPlainTextEdit* box = m_serchAns->SerchAns();
+        QTextCursor cursor = box->textCursor();
+        cursor.setPosition(0);
+        box->setTextCursor(cursor);
+        box->horizontalScrollBar()->setValue(0);
+        box->verticalScrollBar()->setValue(0);
+    }
+}
+
+void MainForm::Menu_File_End_Click()
+{
+    close();
+}
+
+void MainForm::Menu_File_Clear_Click()
+{
+    if (m_serchAns)
+        m_serchAns->SerchAns()->setPlainText(QString());
+    for (const char* name : {"Menu_File_Save", "Menu_File_Clear", "Menu_Edit_SelectAll"})
+        MenuItem(QString::fromLatin1(name))->setEnabled(false);
+}
+
+void MainForm::Menu_File_Save_Click()
+{
+    if (!m_serchAns)
+        return;
+    const QString path = m_prompts->AskSaveFileName(
+        this, QStringLiteral("名前を付けて保存"),
+        {QStringLiteral("Text File(*.txt)"), QStringLiteral("All Files (*.*)")}, m_lastSaveName);
+    if (path.trimmed().isEmpty())
+        return;
+    m_lastSaveName = path;
+
+    const QFileInfo info(path);
+    if (info.exists() && !info.isDir()) {
+        const QMessageBox::StandardButton answer = m_prompts->Ask(
+            this, QStringLiteral("上書き確認"), info.fileName() + QString::fromUtf8(kOverwriteQuestion),
+            QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        if (answer != QMessageBox::Yes)
+            return;
+    }
+
+    // Written beside the target and renamed into place: a failed save leaves
+    // the earlier file as it was.
+    QSaveFile file(path);
+    const QByteArray bytes = m_serchAns->SelectedText().toUtf8() + "\r\n";
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (ok)
+        ok = file.write(bytes) == bytes.size();
+    if (ok)
+        ok = file.commit();
+    if (!ok) {
+        const QString description = file.errorString();
+        file.cancelWriting();
+        m_prompts->Message(this, QStringLiteral("Textrove"), description, QMessageBox::Critical);
+    }
+}
+
+void MainForm::Menu_Edit_Copy_Click()
+{
+    if (!m_serchAns || !m_serchAns->SerchAns()->textCursor().hasSelection())
+        return;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(m_serchAns->SelectedText());
+}
+
+void MainForm::Menu_Edit_SelectAll_Click()
+{
+    if (m_serchAns)
+        m_serchAns->SerchAns()->selectAll();
+    MenuItem(QStringLiteral("Menu_Edit_Copy"))->setEnabled(true);
+}
+
+void MainForm::Menu_Help_Topic_Click()
+{
+    HelpWindow::ShowContents(this, *m_prompts);
+}
+
+void MainForm::Menu_Help_Version_Click()
+{
+    Version dlg(this);
+    dlg.exec();
+}

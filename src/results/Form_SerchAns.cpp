@@ -1,0 +1,242 @@
+#include "results/Form_SerchAns.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <functional>
+
+#include "conditions/Form_SerchDir.h"
+#include "conditions/Form_SerchList.h"
+#include "main/MainForm.h"
+#include "main/TwipsWidget.h"
+
+namespace {
+
+// SerchAns reports key and button releases after handling them itself, so
+// that the selection read by the handlers is the final one (a click inside a
+// selection clears it only at the release).
+class ResultTextBox : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+    std::function<void()> keyUp;
+    std::function<void()> mouseUp;
+
+protected:
+    void keyReleaseEvent(QKeyEvent* event) override
+    {
+        QPlainTextEdit::keyReleaseEvent(event);
+        if (keyUp)
+            keyUp();
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        QPlainTextEdit::mouseReleaseEvent(event);
+        if (mouseUp)
+            mouseUp();
+    }
+};
+
+bool IsLineBreakChar(QChar c)
+{
+    return c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
+}
+
+// Characters as the capacity counts them: code points, a line break 2.
+qsizetype CountCharacters(QStringView text)
+{
+    qsizetype count = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < size && text[i + 1].isLowSurrogate())
+            ++i;
+        count += IsLineBreakChar(c) ? 2 : 1;
+    }
+    return count;
+}
+
+// Document text (block and line separators) to CR LF text.
+QString WithCrLf(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 16);
+    for (const QChar c : text) {
+        if (IsLineBreakChar(c))
+            out += QLatin1String("\r\n");
+        else
+            out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+Form_SerchAns::Form_SerchAns(MainForm& frame)
+    : QWidget(frame.PaneArea()), m_frame(frame)
+{
+    setObjectName(QStringLiteral("Form_SerchAns"));
+    m_layout.pane = {0, 0, textrove::kResultPaneDesignWidth, textrove::kResultPaneDesignHeight};
+    m_layout.box = textrove::kResultBoxDesignRect;
+
+    m_label1 = new QLabel(QStringLiteral("検索結果"), this);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    textrove::ApplyTwips(m_label1, textrove::kResultLabelRect);
+
+    auto* box = new ResultTextBox(this);
+    box->setObjectName(QStringLiteral("SerchAns"));
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setReadOnly(false);
+    // The selection stays, but is not shown while the box lacks the focus.
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Inactive, QPalette::Base));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Inactive, QPalette::Text));
+    box->setPalette(palette);
+    box->keyUp = [this] { SerchAns_KeyUp(); };
+    box->mouseUp = [this] { SerchAns_MouseUp(); };
+    m_serchAns = box;
+    textrove::ApplyTwips(m_serchAns, m_layout.box);
+    textrove::ApplyTwips(this, m_layout.pane);
+
+    // Any change not made by AppendRecords (typing, clearing, replacing)
+    // invalidates the cached count; AppendRecords restores it afterwards.
+    connect(m_serchAns->document(), &QTextDocument::contentsChange, this,
+            [this](int, int, int) { m_countValid = false; });
+}
+
+void Form_SerchAns::Form_Load()
+{
+    SetSize();
+}
+
+void Form_SerchAns::SetSize()
+{
+    const float dirHeight = m_frame.SerchDirPane() ? m_frame.SerchDirPane()->Geometry().height : 0.0f;
+    const float listWidth = m_frame.SerchListPane() ? m_frame.SerchListPane()->Geometry().width : 0.0f;
+    m_layout = textrove::LayoutResultPane(m_frame.OuterWidth(), m_frame.OuterHeight(), dirHeight,
+                                          listWidth, m_layout);
+    textrove::ApplyTwips(this, m_layout.pane);
+    textrove::ApplyTwips(m_serchAns, m_layout.box);
+}
+
+textrove::TwipsRect Form_SerchAns::Geometry() const
+{
+    return m_layout.pane;
+}
+
+textrove::TwipsRect Form_SerchAns::TextBoxGeometry() const
+{
+    return m_layout.box;
+}
+
+QPlainTextEdit* Form_SerchAns::SerchAns() const
+{
+    return m_serchAns;
+}
+
+qsizetype Form_SerchAns::CharacterCount() const
+{
+    if (!m_countValid) {
+        const QTextDocument* doc = m_serchAns->document();
+        qsizetype count = 0;
+        for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+            count += CountCharacters(block.text());
+        count += 2 * qsizetype(doc->blockCount() - 1);
+        m_count = count;
+        m_countValid = true;
+    }
+    return m_count;
+}
+
+bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error)
+{
+    if (records.isEmpty())
+        return true;
+    qsizetype added = 0;
+    qsizetype units = 0;
+    for (const QString& record : records) {
+        added += 2 + CountCharacters(record);
+        units += 1 + record.size();
+    }
+    const qsizetype before = CharacterCount();
+    if (added > m_capacity - before) {
+        if (error)
+            *error = QString::fromUtf8(kFullMessage);
+        return false;
+    }
+
+    QString batch;
+    batch.reserve(units);
+    for (const QString& record : records) {
+        batch += QChar::ParagraphSeparator;
+        batch += record;
+    }
+
+    // The user's caret, selection and view stay as they were, even when the
+    // caret sits at the end where the text grows.
+    const QTextCursor userCursor = m_serchAns->textCursor();
+    const int anchor = userCursor.anchor();
+    const int position = userCursor.position();
+    const int hScroll = m_serchAns->horizontalScrollBar()->value();
+    const int vScroll = m_serchAns->verticalScrollBar()->value();
+
+    QTextDocument* doc = m_serchAns->document();
+    // No undo history for appended results: it would double the memory held.
+    doc->setUndoRedoEnabled(false);
+    QTextCursor end(doc);
+    end.movePosition(QTextCursor::End);
+    end.insertText(batch);
+    doc->setUndoRedoEnabled(true);
+
+    const QTextCursor now = m_serchAns->textCursor();
+    if (now.anchor() != anchor || now.position() != position) {
+        QTextCursor restored(doc);
+        restored.setPosition(anchor);
+        restored.setPosition(position, QTextCursor::KeepAnchor);
+        m_serchAns->setTextCursor(restored);
+    }
+    m_serchAns->horizontalScrollBar()->setValue(hScroll);
+    m_serchAns->verticalScrollBar()->setValue(vScroll);
+
+    m_count = before + added;
+    m_countValid = true;
+    return true;
+}
+
+QString Form_SerchAns::Text() const
+{
+    return WithCrLf(m_serchAns->document()->toRawText());
+}
+
+QString Form_SerchAns::SelectedText() const
+{
+    return WithCrLf(m_serchAns->textCursor().selectedText());
+}
+
+void Form_SerchAns::SerchAns_KeyUp()
+{
+    UpdateCopyAvailability();
+}
+
+void Form_SerchAns::SerchAns_MouseUp()
+{
+    UpdateCopyAvailability();
+}
+
+void Form_SerchAns::UpdateCopyAvailability()
+{
+    if (QAction* copy = m_frame.MenuItem(QStringLiteral("Menu_Edit_Copy")))
+        copy->setEnabled(m_serchAns->textCursor().hasSelection());
+}

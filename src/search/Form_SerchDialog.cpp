@@ -1,0 +1,315 @@
+#include "search/Form_SerchDialog.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStringList>
+#include <QTextOption>
+#include <QTimer>
+
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+
+#include "conditions/Form_SerchDir.h"
+#include "conditions/Form_SerchList.h"
+#include "main/MainForm.h"
+#include "main/TwipsWidget.h"
+#include "results/Form_SerchAns.h"
+
+using textrove::ApplyTwips;
+using textrove::LogicalDpi;
+using textrove::TwipsRect;
+using textrove::TwipsToPixels;
+
+namespace {
+
+constexpr float kClientWidth = 3708;
+constexpr float kClientHeight = 1908;
+constexpr std::uint8_t kCancelRequested = 255;
+
+// Characters of a record as the result pane counts them against its
+// capacity: code points, with a paragraph or line separator counting 2
+// (the pane shows it as a line break).
+qsizetype PaneCharacters(const QString& text)
+{
+    qsizetype count = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate())
+            ++i;
+        count += (c == QChar::ParagraphSeparator || c == QChar::LineSeparator) ? 2 : 1;
+    }
+    return count;
+}
+
+}  // namespace
+
+// State the worker and the UI thread share. Every member is guarded by `mutex`.
+class Form_SerchDialog::Channel {
+public:
+    std::mutex mutex;
+    std::condition_variable changed;
+    QStringList pending;          // records not yet in the pane, in order
+    QString scanning;             // latest file announced by the worker
+    bool scanningChanged = false;
+    bool failureAnswered = false; // the current failure's message box was dismissed
+    bool closing = false;         // the dialog is being destroyed: post nothing more
+};
+
+// Runs on the worker thread only. Posting to the dialog happens under the
+// channel's mutex after checking `closing`, so nothing is posted once the
+// destructor has begun.
+class Form_SerchDialog::Sink final : public textrove::search::ResultSink {
+public:
+    Sink(Form_SerchDialog& dialog, Channel& channel, qsizetype startCount, qsizetype capacity)
+        : m_dialog(dialog), m_channel(channel), m_count(startCount), m_capacity(capacity)
+    {
+    }
+
+    // The capacity check is made here, at the record that fails, so the
+    // engine's failure path runs before any later record is produced.
+    bool Append(std::string_view record, std::string& error) override
+    {
+        QString text = QString::fromUtf8(record.data(), qsizetype(record.size()));
+        const qsizetype needed = 2 + PaneCharacters(text);
+        if (m_count > m_capacity - needed) {
+            error = Form_SerchAns::kFullMessage;
+            return false;
+        }
+        m_count += needed;
+        std::lock_guard lock(m_channel.mutex);
+        m_channel.pending.append(std::move(text));
+        return true;
+    }
+
+    // Shows the message box on the UI thread and waits until it is dismissed.
+    // A queued call plus a wait on the channel does what a blocking queued
+    // call would, but the destructor can release the wait, so destroying the
+    // dialog mid-search cannot deadlock against the join.
+    void ReportFailure(const std::string& description) override
+    {
+        const QString text = QString::fromStdString(description);
+        Form_SerchDialog* dialog = &m_dialog;
+        std::unique_lock lock(m_channel.mutex);
+        if (m_channel.closing)
+            return;
+        m_channel.failureAnswered = false;
+        QMetaObject::invokeMethod(
+            dialog,
+            [dialog, text] {
+                dialog->DeliverPending();
+                dialog->ShowFailure(text);
+                {
+                    std::lock_guard answered(dialog->m_channel->mutex);
+                    dialog->m_channel->failureAnswered = true;
+                }
+                dialog->m_channel->changed.notify_all();
+            },
+            Qt::QueuedConnection);
+        m_channel.changed.wait(lock, [this] { return m_channel.failureAnswered || m_channel.closing; });
+    }
+
+    // Progress is only recorded here; the UI thread picks up the latest
+    // path on its delivery timer, so a run of tiny files costs no events.
+    void ScanningFile(std::string_view path) override
+    {
+        QString text = QString::fromUtf8(path.data(), qsizetype(path.size()));
+        std::lock_guard lock(m_channel.mutex);
+        m_channel.scanning = std::move(text);
+        m_channel.scanningChanged = true;
+    }
+
+    // A file's records go to the pane as soon as the file is done, through a
+    // queued invocation (QMetaObject::invokeMethod(..., Qt::QueuedConnection));
+    // queued calls from one thread arrive in order, and every delivery drains
+    // the one FIFO, so records keep their order.
+    void FileDone() override
+    {
+        std::lock_guard lock(m_channel.mutex);
+        if (m_channel.closing || m_channel.pending.isEmpty())
+            return;
+        QMetaObject::invokeMethod(&m_dialog, &Form_SerchDialog::DeliverPending, Qt::QueuedConnection);
+    }
+
+    void Finished()
+    {
+        std::lock_guard lock(m_channel.mutex);
+        if (m_channel.closing)
+            return;
+        QMetaObject::invokeMethod(&m_dialog, &Form_SerchDialog::WorkerFinished, Qt::QueuedConnection);
+    }
+
+private:
+    Form_SerchDialog& m_dialog;
+    Channel& m_channel;
+    qsizetype m_count;     // the pane's characters once every accepted record is in
+    qsizetype m_capacity;
+};
+
+Form_SerchDialog::Form_SerchDialog(MainForm& frame)
+    : QDialog(&frame,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_frame(frame),
+      m_channel(std::make_unique<Channel>())
+{
+    setObjectName(QStringLiteral("Form_SerchDialog"));
+    setWindowTitle(QStringLiteral("検索中・・・"));
+    setModal(true);
+    const double dpi = LogicalDpi();
+    setFixedSize(TwipsToPixels(kClientWidth, dpi), TwipsToPixels(kClientHeight, dpi));
+
+    m_label1 = new QLabel(QStringLiteral("検索中のファイル："), this);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    ApplyTwips(m_label1, TwipsRect{120, 120, 1452, 252});
+    // The design width clips the caption's last character in common UI fonts.
+    m_label1->resize(std::max(m_label1->width(), m_label1->sizeHint().width()), m_label1->height());
+
+    m_serchingFile = new QPlainTextEdit(this);
+    m_serchingFile->setObjectName(QStringLiteral("SerchingFile"));
+    m_serchingFile->setReadOnly(true);
+    m_serchingFile->setEnabled(false);
+    m_serchingFile->setWordWrapMode(QTextOption::WrapAnywhere);  // paths have few blanks
+    ApplyTwips(m_serchingFile, TwipsRect{120, 360, 3492, 972});
+
+    m_cancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+    m_cancel->setObjectName(QStringLiteral("Cancel"));
+    // Cancel answers Escape only (through reject()), never Enter.
+    m_cancel->setAutoDefault(false);
+    m_cancel->setDefault(false);
+    m_cancel->setEnabled(false);
+    ApplyTwips(m_cancel, TwipsRect{1200, 1440, 1332, 372});
+    connect(m_cancel, &QPushButton::clicked, this, &Form_SerchDialog::Cancel_Click);
+
+    m_deliveryTimer = new QTimer(this);
+    m_deliveryTimer->setInterval(kDeliveryIntervalMs);
+    connect(m_deliveryTimer, &QTimer::timeout, this, &Form_SerchDialog::DeliverPending);
+}
+
+Form_SerchDialog::~Form_SerchDialog()
+{
+    m_cancelFlag.store(kCancelRequested);
+    {
+        std::lock_guard lock(m_channel->mutex);
+        m_channel->closing = true;
+    }
+    m_channel->changed.notify_all();
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+textrove::search::CancelFlag& Form_SerchDialog::CancelFlagRef()
+{
+    return m_cancelFlag;
+}
+
+void Form_SerchDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous() || m_running)
+        return;
+    if (QWidget* owner = parentWidget()) {
+        const QRect ownerFrame = owner->window()->frameGeometry();
+        QRect mine = frameGeometry();
+        mine.moveCenter(ownerFrame.center());
+        move(mine.topLeft());
+    }
+    Form_Activate();
+}
+
+void Form_SerchDialog::Form_Activate()
+{
+    if (m_running)
+        return;
+    m_cancelFlag.store(0);
+    m_cancel->setEnabled(true);
+
+    textrove::search::SearchRequest request;
+    if (Form_SerchDir* dirPane = m_frame.SerchDirPane())
+        request.targetDirectory = dirPane->SerchDir()->text().toStdString();
+    if (Form_SerchList* listPane = m_frame.SerchListPane()) {
+        for (const QString& word : listPane->Words())
+            request.words.push_back(word.toStdString());
+    }
+    const Form_SerchAns* ansPane = m_frame.SerchAnsPane();
+    const qsizetype startCount = ansPane ? ansPane->CharacterCount() : 0;
+    const qsizetype capacity = ansPane ? ansPane->Capacity() : Form_SerchAns::kCapacity;
+
+    m_sink = std::make_unique<Sink>(*this, *m_channel, startCount, capacity);
+    m_running = true;
+    m_deliveryTimer->start();
+    m_worker = std::thread([this, request = std::move(request)] {
+        try {
+            textrove::search::SearchEngine engine(*m_sink, m_cancelFlag);
+            engine.SearchCharacter(request);
+        } catch (const std::exception& e) {
+            // Reported like a failed append; the records taken so far stay
+            // and the dialog still closes.
+            m_sink->ReportFailure(e.what());
+        }
+        m_sink->Finished();
+    });
+}
+
+void Form_SerchDialog::Cancel_Click()
+{
+    m_cancelFlag.store(kCancelRequested);
+}
+
+void Form_SerchDialog::reject()
+{
+    if (m_cancel->isEnabled())
+        Cancel_Click();
+}
+
+void Form_SerchDialog::DeliverPending()
+{
+    QStringList records;
+    QString scanning;
+    bool scanningChanged = false;
+    {
+        std::lock_guard lock(m_channel->mutex);
+        records.swap(m_channel->pending);
+        if (m_channel->scanningChanged) {
+            scanning = m_channel->scanning;
+            scanningChanged = true;
+            m_channel->scanningChanged = false;
+        }
+    }
+    if (scanningChanged)
+        m_serchingFile->setPlainText(scanning);
+    if (records.isEmpty())
+        return;
+    Form_SerchAns* pane = m_frame.SerchAnsPane();
+    if (!pane)
+        return;
+    QString error;
+    if (!pane->AppendRecords(records, &error)) {
+        // The worker's count should have refused these records already; if the
+        // pane disagrees, take the same failure path as a refused record.
+        ShowFailure(error.isEmpty() ? QString::fromUtf8(Form_SerchAns::kFullMessage) : error);
+        Cancel_Click();
+    }
+}
+
+void Form_SerchDialog::WorkerFinished()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+    m_running = false;
+    m_deliveryTimer->stop();
+    DeliverPending();
+    m_cancel->setEnabled(false);
+    accept();
+}
+
+void Form_SerchDialog::ShowFailure(const QString& description)
+{
+    m_frame.PromptsRef().Message(this, QStringLiteral("Textrove"), description,
+                                 QMessageBox::Critical);
+}

@@ -1,0 +1,230 @@
+// The search dialog driven as the user drives it: through the search command
+// or on its own, on temp trees, offscreen.
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTextDocument>
+#include <QTimer>
+
+#include "search/Form_SerchDialog.h"
+#include "SearchGuiSupport.h"
+
+namespace searchgui {
+namespace {
+
+class SearchDialogTest : public FrameFixture {
+protected:
+    // Three files at three depths, so the walk order is fixed: one plain hit,
+    // one word split over a line break, one Shift-JIS file.
+    void MakeSmallTree()
+    {
+        WriteFile(Root(), "a.txt", "first line\nhas abc here\nnothing\n");
+        WriteFile(Root(), "sub/b.txt", "xx ab\nc yy\n");
+        // "全文検索" in CP932.
+        WriteFile(Root(), "sub/deeper/c.txt", "\x91\x53\x95\xb6\x8c\x9f\x8d\xf5\r\n");
+    }
+
+    QStringList SmallTreeRecords() const
+    {
+        return {QStringLiteral("検索文字は、  ABC  検索"),
+                QString(), Banner(Root() + "/a.txt"), QStringLiteral("ABC :has abc here"),
+                QString(), Banner(Root() + "/sub/b.txt"), QStringLiteral("ABC :c yy"),
+                QString(), Banner(Root() + "/sub/deeper/c.txt"), QStringLiteral("検索 :全文検索")};
+    }
+
+    Form_SerchDialog* OpenDialog() const
+    {
+        return m_frame->findChild<Form_SerchDialog*>(QStringLiteral("Form_SerchDialog"));
+    }
+};
+
+TEST_F(SearchDialogTest, SearchCommandFillsPaneAndRestoresFrame)
+{
+    MakeSmallTree();
+    AddWords({"abc", "検索"});
+    SetTarget(Root());
+
+    // Posted before the command, so it runs inside the dialog's modal loop,
+    // before the worker's end reaches the dialog.
+    bool sawDialog = false;
+    QTimer::singleShot(0, m_frame.get(), [&] {
+        Form_SerchDialog* dialog = OpenDialog();
+        ASSERT_NE(dialog, nullptr);
+        sawDialog = true;
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_TRUE(dialog->isModal());
+        EXPECT_EQ(QApplication::activeModalWidget(), dialog);
+        EXPECT_TRUE(dialog->findChild<QPushButton*>(QStringLiteral("Cancel"))->isEnabled());
+        EXPECT_FALSE(dialog->windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint |
+                                              Qt::WindowMinMaxButtonsHint));
+        EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize()) << "fixed size";
+        EXPECT_EQ(m_frame->cursor().shape(), Qt::BusyCursor);
+        // Centred over the main window.
+        const QPoint offset = dialog->frameGeometry().center() - m_frame->frameGeometry().center();
+        EXPECT_LE(offset.manhattanLength(), 2);
+    });
+    RunSearchCommand();
+
+    EXPECT_TRUE(sawDialog);
+    EXPECT_EQ(OpenDialog(), nullptr) << "the dialog is gone once the command returns";
+    EXPECT_EQ(Pane().Text(), Records(SmallTreeRecords()));
+    for (const char* name : {"Menu_File_Save", "Menu_File_Clear", "Menu_Edit_SelectAll"})
+        EXPECT_TRUE(Item(name)->isEnabled()) << name;
+    EXPECT_EQ(m_frame->cursor().shape(), Qt::ArrowCursor) << "cursor back to the default";
+    EXPECT_TRUE(m_log->messages.empty());
+}
+
+TEST_F(SearchDialogTest, SecondSearchAppendsAndNoHitsGivesHeaderOnly)
+{
+    MakeSmallTree();
+    AddWords({"abc", "検索"});
+    SetTarget(Root());
+    RunSearchCommand();
+    RunSearchCommand();
+    const QString once = Records(SmallTreeRecords());
+    EXPECT_EQ(Pane().Text(), once + once);
+
+    // A target that does not exist: the header alone, appended after the rest.
+    SetTarget(Root() + "/missing");
+    RunSearchCommand();
+    EXPECT_EQ(Pane().Text(), once + once + Records({QStringLiteral("検索文字は、  ABC  検索")}));
+}
+
+// Escape and Enter during a long search; then the same dialog runs again.
+TEST_F(SearchDialogTest, EscapeCancelsWithoutClosingAndNextRunStartsCleared)
+{
+    constexpr int kFiles = 2000;
+    WriteFile(Root(), "first.txt", "abc first\n");
+    QByteArray body;
+    for (int line = 0; line < 40; ++line)
+        body += "filler line without the word, number " + QByteArray::number(line) + "\n";
+    body += "ABC at the end\n";
+    for (int i = 0; i < kFiles; ++i)
+        WriteFile(Root(), QStringLiteral("many/f%1.txt").arg(i), body);
+    AddWords({"abc"});
+    SetTarget(Root());
+
+    Form_SerchDialog dialog(*m_frame);
+    auto* cancel = dialog.findChild<QPushButton*>(QStringLiteral("Cancel"));
+    auto* progress = dialog.findChild<QPlainTextEdit*>(QStringLiteral("SerchingFile"));
+    ASSERT_TRUE(cancel && progress);
+    EXPECT_FALSE(cancel->isEnabled()) << "disabled until the search starts";
+    bool pressed = false;
+    // The first delivery comes with first.txt, while the many files still wait.
+    QObject::connect(Pane().SerchAns()->document(), &QTextDocument::contentsChanged, &dialog, [&] {
+        if (pressed)
+            return;
+        pressed = true;
+        // Sent to the button, as if it had the focus; what it ignores goes on to the dialog.
+        QTest::keyClick(cancel, Qt::Key_Return);
+        EXPECT_EQ(dialog.CancelFlagRef().load(), 0) << "Enter does not press Cancel";
+        QTest::keyClick(cancel, Qt::Key_Escape);
+        EXPECT_EQ(dialog.CancelFlagRef().load(), 255);
+        EXPECT_TRUE(dialog.isVisible()) << "Escape must not close the dialog";
+        EXPECT_TRUE(dialog.SearchRunning());
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    ASSERT_TRUE(pressed);
+
+    const QString text = Pane().Text();
+    EXPECT_TRUE(text.startsWith(Records({QStringLiteral("検索文字は、  ABC"), QString(),
+                                         Banner(Root() + "/first.txt"),
+                                         QStringLiteral("ABC :abc first")})));
+    EXPECT_TRUE(text.endsWith(QStringLiteral("\r\nABC :ABC at the end\r\n") + kAbortRecord) ||
+                text.endsWith(QStringLiteral("ABC :abc first\r\n") + kAbortRecord))
+        << "the abort record follows a complete file block";
+    EXPECT_LT(text.count(QStringLiteral("----- ファイル名 : ")), kFiles + 1) << "the walk stopped early";
+    EXPECT_EQ(text.count(kAbortRecord), 1);
+
+    // The same dialog shown again runs a full search from a cleared flag.
+    QObject::disconnect(Pane().SerchAns()->document(), nullptr, &dialog, nullptr);
+    Pane().SerchAns()->clear();
+    WriteFile(Root(), "again/one.txt", "abc\n");
+    SetTarget(Root() + "/again/");  // used as typed: no second slash
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(dialog.CancelFlagRef().load(), 0);
+    EXPECT_FALSE(dialog.SearchRunning());
+    EXPECT_EQ(progress->toPlainText(), Root() + "/again/one.txt") << "the last file scanned is shown";
+    EXPECT_EQ(Pane().Text(), Records({QStringLiteral("検索文字は、  ABC"), QString(),
+                                      Banner(Root() + "/again/one.txt"), QStringLiteral("ABC :abc")}));
+}
+
+// A full pane: the record that does not fit is refused on the worker, its
+// message box goes through the frame's Prompts, and the search ends.
+TEST_F(SearchDialogTest, FullPaneReportsAndEndsSearch)
+{
+    WriteFile(Root(), "a.txt", "abc one\nline\n");
+    WriteFile(Root(), "sub/b.txt", "two abc\n");
+    AddWords({"abc"});
+    SetTarget(Root());
+
+    const QString header = QStringLiteral("検索文字は、  ABC");
+    const QStringList all = {header, QString(), Banner(Root() + "/a.txt"), QStringLiteral("ABC :abc one"),
+                             QString(), Banner(Root() + "/sub/b.txt"), QStringLiteral("ABC :two abc")};
+    const qsizetype fullSize = Records(all).size();  // all BMP: one unit per character
+    const QString typed = QStringLiteral("typed\ntext");  // 2 + 4 + 2 + 4 characters
+
+    struct Row {
+        const char* why;
+        bool typedFirst;            // the user's text is in the pane before the search
+        qsizetype capacityOffset;   // capacity = characters the search may add, plus typed text
+        int lastRecord;             // records [0, lastRecord) of `all` get in
+        int failures;               // -1: at least one
+    };
+    const Row rows[] = {
+        {"only the header fits; the file's records are refused", false,
+         Records({header}).size(), 1, -1},
+        {"the very last record is one character too long", false, fullSize - 1, 6, 1},
+        {"exactly full is not a failure", false, fullSize, 7, 0},
+        {"the count starts from the text already in the pane", true, Records({header}).size() - 1, 0, -1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        Pane().SerchAns()->setPlainText(row.typedFirst ? typed : QString());
+        const QString before = Pane().Text();
+        Pane().SetCapacity(Pane().CharacterCount() + row.capacityOffset);
+        m_log->messages.clear();
+        QStringList snapshots;
+        m_log->onMessage = [&] { snapshots << Pane().Text(); };
+
+        RunSearchCommand();
+
+        const QString expected = before + Records(all.mid(0, row.lastRecord));
+        EXPECT_EQ(Pane().Text(), expected);
+        EXPECT_LE(Pane().CharacterCount(), Pane().Capacity());
+        if (row.failures >= 0) {
+            EXPECT_EQ(int(m_log->messages.size()), row.failures);
+        } else {
+            EXPECT_GE(m_log->messages.size(), 1u);
+        }
+        for (const RecordedMessage& message : m_log->messages) {
+            EXPECT_EQ(message.title, QStringLiteral("Textrove"));
+            EXPECT_EQ(message.text, QStringLiteral("結果表示領域がいっぱいです。"));
+            EXPECT_EQ(message.icon, QMessageBox::Critical);
+        }
+        if (!snapshots.isEmpty()) {
+            EXPECT_EQ(snapshots.first(), expected) << "records before the failure are shown first";
+        }
+    }
+}
+
+// Destroying the dialog mid-search joins the worker; nothing arrives later.
+TEST_F(SearchDialogTest, DestroyingDialogStopsWorker)
+{
+    for (int i = 0; i < 300; ++i)
+        WriteFile(Root(), QStringLiteral("d%1/f.txt").arg(i % 40) + QString::number(i), "abc\nabc\n");
+    AddWords({"abc"});
+    SetTarget(Root());
+
+    auto* dialog = new Form_SerchDialog(*m_frame);
+    QPointer<Form_SerchDialog> guard(dialog);
+    dialog->show();
+    EXPECT_TRUE(dialog->SearchRunning());
+    delete dialog;
+    EXPECT_TRUE(guard.isNull());
+    const QString atDestruction = Pane().Text();
+    QTest::qWait(200);
+    EXPECT_EQ(Pane().Text(), atDestruction) << "no record arrives after the dialog is gone";
+}
+
+}  // namespace
+}  // namespace searchgui
