@@ -6,7 +6,8 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TEXTROVE_ASAN_BUILD_DIR:-$root/build-asan}
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEXTROVE_SANITIZE=ON >/dev/null
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DTEXTROVE_SANITIZE=ON >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
 export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:halt_on_error=1
