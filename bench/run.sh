@@ -237,5 +237,28 @@ done
                 -v o="$other" 'BEGIN { printf "textrove/%-10s %6.2f wall  %6.2f CPU  (above 1: textrove is slower)\n",
                                        o, a / b, (d > 0 ? c / d : 0) }'
         done
+        if [[ -n ${MED[gui]:-} ]]; then
+            awk -v a="${MED[gui]}" -v b="${MED[textrove]}" -v c="${MEDCPU[gui]}" -v d="${MEDCPU[textrove]}" \
+                'BEGIN { printf "gui/textrove      %6.2f wall  %6.2f CPU  (whole processes: Qt start-up and the window included)\n",
+                                a / b, (d > 0 ? c / d : 0) }'
+        fi
     fi
 } | tee "$OUT/results.txt"
+
+# ---- GUI benchmark report ------------------------------------------------
+# The search timed inside gui_bench from the search command to the dialog's
+# close (no start-up), and the result pane's append figures.
+if [[ -n $GUI_BENCH ]]; then
+    say "GUI report: $RUNS searches through the dialog, then the append benchmark"
+    env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$GUI_CONFIG" "$GUI_BENCH" --report --runs "$RUNS" "$TREE" "${WORDS[@]}" \
+        >"$OUT/gui-report.txt" 2>"$OUT/gui-report.err" || die "gui_bench --report failed (see $OUT/gui-report.err)"
+    {
+        echo
+        cat "$OUT/gui-report.txt"
+        dialog=$(awk '/^ +Menu_Start to dialog closed/ { print $5 }' "$OUT/gui-report.txt")
+        if [[ -n ${MED[textrove]:-} && -n $dialog ]]; then
+            awk -v a="$dialog" -v b="${MED[textrove]}" \
+                'BEGIN { printf "\ndialog/textrove   %6.2f wall  (search command to dialog closed, against the textrove-search process)\n", a / b }'
+        fi
+    } | tee -a "$OUT/results.txt"
+fi

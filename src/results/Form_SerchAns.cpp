@@ -1,5 +1,6 @@
 #include "results/Form_SerchAns.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QKeyEvent>
 #include <QLabel>
@@ -7,6 +8,7 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -193,12 +195,27 @@ bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error)
     const int vScroll = m_serchAns->verticalScrollBar()->value();
 
     QTextDocument* doc = m_serchAns->document();
-    // No undo history for appended results: it would double the memory held.
-    doc->setUndoRedoEnabled(false);
-    QTextCursor end(doc);
-    end.movePosition(QTextCursor::End);
-    end.insertText(batch);
-    doc->setUndoRedoEnabled(true);
+    {
+        // The box answers every size change of the document by laying out the
+        // last page of text to size its scroll bar. Held back here and given
+        // once when the event loop next runs (FlushDocumentSize), so a run of
+        // appends costs one such layout, not one per append.
+        const QSignalBlocker quiet(doc->documentLayout());
+        // No undo history for appended results: it would double the memory held.
+        doc->setUndoRedoEnabled(false);
+        // Inside an edit block a cursor does not lay out its line to find its
+        // x position; outside, moving and inserting would each do so.
+        QTextCursor end(doc);
+        end.beginEditBlock();
+        end.movePosition(QTextCursor::End);
+        end.insertText(batch);
+        end.endEditBlock();
+        doc->setUndoRedoEnabled(true);
+    }
+    if (!m_sizeFlushPending) {
+        m_sizeFlushPending = true;
+        QMetaObject::invokeMethod(this, &Form_SerchAns::FlushDocumentSize, Qt::QueuedConnection);
+    }
 
     const QTextCursor now = m_serchAns->textCursor();
     if (now.anchor() != anchor || now.position() != position) {
@@ -213,6 +230,16 @@ bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error)
     m_count = before + added;
     m_countValid = true;
     return true;
+}
+
+void Form_SerchAns::FlushDocumentSize()
+{
+    if (!m_sizeFlushPending)
+        return;
+    m_sizeFlushPending = false;
+    QAbstractTextDocumentLayout* layout = m_serchAns->document()->documentLayout();
+    emit layout->documentSizeChanged(layout->documentSize());
+    emit layout->update();  // the whole view, as after any change of many lines
 }
 
 QString Form_SerchAns::Text() const

@@ -36,7 +36,11 @@ public:
     // proportion to the records, not to the text already there. Returns false,
     // leaving the text as it was, when the capacity would be exceeded.
     // The caret, the selection and the scroll position stay where they were.
+    // The scroll bars take in the new text when the event loop next runs, or
+    // at once through FlushDocumentSize.
     bool AppendRecords(const QStringList& records, QString* error);
+    // Brings the scroll bars and the view up to the appended text now.
+    void FlushDocumentSize();
 
     // The text and the selected text with CR LF line breaks.
     QString Text() const;
@@ -63,4 +67,6 @@ private:
     // Cached CharacterCount(); invalid after any change not made by AppendRecords.
     mutable qsizetype m_count = 0;
     mutable bool m_countValid = true;
+    // Appended text the scroll bars have not yet taken in; see AppendRecords.
+    bool m_sizeFlushPending = false;
 };

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -60,6 +61,8 @@ public:
     bool scanningChanged = false;
     bool failureAnswered = false; // the current failure's message box was dismissed
     bool closing = false;         // the dialog is being destroyed: post nothing more
+    bool deliveryPosted = false;  // a DeliverPending call is queued and has not run yet
+    std::chrono::steady_clock::time_point lastDelivery{};  // when the UI last took any records
 };
 
 // Runs on the worker thread only. Posting to the dialog happens under the
@@ -125,15 +128,20 @@ public:
         m_channel.scanningChanged = true;
     }
 
-    // A file's records go to the pane as soon as the file is done, through a
-    // queued invocation (QMetaObject::invokeMethod(..., Qt::QueuedConnection));
-    // queued calls from one thread arrive in order, and every delivery drains
-    // the one FIFO, so records keep their order.
+    // A file's records go to the pane as soon as the file is done when the
+    // pane has had none for a delivery interval; otherwise the delivery timer
+    // brings them. Each delivery costs the UI thread a layout of the view, so
+    // one per file would keep it busy and slow the search on a small machine.
+    // Every delivery drains the one FIFO, so records keep their order.
     void FileDone() override
     {
         std::lock_guard lock(m_channel.mutex);
-        if (m_channel.closing || m_channel.pending.isEmpty())
+        if (m_channel.closing || m_channel.pending.isEmpty() || m_channel.deliveryPosted)
             return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_channel.lastDelivery < std::chrono::milliseconds(kDeliveryIntervalMs))
+            return;
+        m_channel.deliveryPosted = true;
         QMetaObject::invokeMethod(&m_dialog, &Form_SerchDialog::DeliverPending, Qt::QueuedConnection);
     }
 
@@ -275,6 +283,9 @@ void Form_SerchDialog::DeliverPending()
     {
         std::lock_guard lock(m_channel->mutex);
         records.swap(m_channel->pending);
+        m_channel->deliveryPosted = false;
+        if (!records.isEmpty())
+            m_channel->lastDelivery = std::chrono::steady_clock::now();
         if (m_channel->scanningChanged) {
             scanning = m_channel->scanning;
             scanningChanged = true;
@@ -304,6 +315,9 @@ void Form_SerchDialog::WorkerFinished()
     m_running = false;
     m_deliveryTimer->stop();
     DeliverPending();
+    // The pane scrolls over the whole result as soon as the dialog is gone.
+    if (Form_SerchAns* pane = m_frame.SerchAnsPane())
+        pane->FlushDocumentSize();
     m_cancel->setEnabled(false);
     accept();
 }

@@ -20,6 +20,12 @@ inline constexpr char32_t kReplacement = 0xFFFDu;
 // True when the bytes are valid UTF-8 (no overlongs, no surrogates, nothing
 // past U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
+// The same, also telling whether a byte of 0x80 or above was met (in the
+// part looked at: it stops at the first invalid sequence).
+bool IsValidUtf8(std::string_view bytes, bool& sawHighByte);
+
+// True when some byte is 0x80 or above.
+bool HasHighByte(std::string_view bytes);
 
 // The rule for searched files: UTF-8 when the bytes are valid UTF-8 and hold at
 // least one byte of 0x80 or above; CP932 otherwise.

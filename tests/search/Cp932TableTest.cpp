@@ -47,6 +47,27 @@ TEST(Cp932Table, AgreesWithIcuOnRandomBytes)
     }
 }
 
+TEST(Cp932Table, DecodingResumesAtAnyCharacterStart)
+{
+    // The scan keeps only a line's tail, cut at a character start found by
+    // stepping with CharLength, and decodes blocks cut the same way: both
+    // must give the characters the whole text gives.
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int round = 0; round < 20000; ++round) {
+        std::string s(static_cast<std::size_t>(rng() % 48), '\0');
+        for (char& c : s) c = static_cast<char>(rng() % 3 ? 0x80 + rng() % 0x7D : byte(rng));
+        const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+        const std::size_t target = s.empty() ? 0 : rng() % s.size();
+        std::size_t cut = 0;
+        while (cut < target) cut += Cp932Table::Get().CharLength(p + cut, s.size() - cut);
+        std::u32string pieces;
+        Cp932Table::Get().DecodeAppend(p, cut, pieces);
+        Cp932Table::Get().DecodeAppend(p + cut, s.size() - cut, pieces);
+        ASSERT_EQ(pieces, TableDecode(s)) << "round " << round << " cut " << cut;
+    }
+}
+
 TEST(Cp932Table, DuplicateEncodingsAreAllKnown)
 {
     const auto* approx = Cp932Table::Get().EncodingsOf(U'≒');

@@ -1,5 +1,6 @@
 // Matching rules and the result text of one file.
 #include "SearchTestSupport.h"
+#include "search/engine/FileScanner.h"
 
 namespace enginetest {
 namespace {
@@ -99,7 +100,7 @@ TEST(Scan, LongLinesAcrossBlockBoundaries)
     // A CR LF split exactly at a block boundary with a word straddling it, a
     // line of several blocks ending in half a word, and a hit deep in a
     // line longer than a block.
-    const std::size_t block = 2u << 20;
+    const std::size_t block = FileScanner::kBlockSize;
     std::string bytes(block - 3, 'x');
     bytes += "ab\r\ncq\n";  // CR is the last byte of the first block
     bytes += std::string(3 * block, 'y') + "ab\ncz\n";
@@ -116,7 +117,7 @@ TEST(Scan, StraddleIntoTheNextRead)
 {
     // The previous line ends in one read and the next line starts in (or
     // crosses into) the next one.
-    const std::size_t block = 2u << 20;
+    const std::size_t block = FileScanner::kBlockSize;
     for (std::size_t before : {1u, 2u, 3u, 4u, 12u}) {
         std::string bytes(block - before - 3, 'x');
         bytes += "ab\n";
@@ -129,8 +130,10 @@ TEST(Scan, StraddleIntoTheNextRead)
 TEST(Scan, LargeFileEncodingDecidedOnTheWholeFile)
 {
     // ASCII for more than a block, then a single UTF-8 character: the file is
-    // UTF-8. The same with a Shift-JIS character: CP932.
-    const std::string pad(5u << 20, 'a');
+    // UTF-8. The same with a Shift-JIS character: CP932. The larger pad goes
+    // past what the reader holds back while the encoding is open.
+    for (const std::size_t padSize : {std::size_t{5} << 20, std::size_t{9} << 20}) {
+    const std::string pad(padSize, 'a');
     std::string utf8 = pad + "\nz\xC3\xA9z\n";
     EXPECT_EQ(HitsIn(utf8, {"ZÉZ"}), Block({"ZÉZ :z\xC3\xA9z"}));
     std::string sjis = pad + "\nz\x83\x5Cz\n";
@@ -138,6 +141,7 @@ TEST(Scan, LargeFileEncodingDecidedOnTheWholeFile)
     // Valid UTF-8 for the first block, invalid at the end: CP932 throughout.
     std::string mixed = "\xC3\xA9\n" + pad + "\n\x82\xA0\n";
     EXPECT_EQ(HitsIn(mixed, {"あ"}), Block({"あ :あ"}));
+    }
 }
 
 TEST(Scan, FirstLineNeverStraddlesThePreviousFile)
@@ -149,6 +153,13 @@ TEST(Scan, FirstLineNeverStraddlesThePreviousFile)
     const auto run = Search(tree.Path("d"), {"ABC"});
     EXPECT_EQ(run.records.size(), 1u);
     EXPECT_EQ(run.scanned.size(), 2u);
+}
+
+TEST(ResultText, WordLongerThanTheListAllowsStillGivesItsRecord)
+{
+    // The list cuts words to 10 characters, the engine does not rely on it.
+    const std::string word = "ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰ";
+    EXPECT_EQ(HitsIn("x" + word + "y\n", {word}), Block({word + " :x" + word + "y"}));
 }
 
 TEST(Header, WordsUpperCasedInListOrder)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -118,8 +119,50 @@ TEST(Utf8Validity, Rows)
         {"truncated at the end after ASCII words", "abcdefgh\xE3\x81", false},
         {"Shift-JIS text", "\x82\xA0\x82\xA2", false},
         {"lone continuation after eight ASCII bytes", "12345678\x80", false},
+        {"high byte at the end of a 64-byte stretch", std::string(63, 'a') + "\x80", false},
+        {"high byte just after a 64-byte stretch", std::string(64, 'a') + "\xE3\x81", false},
+        {"valid character after long ASCII", std::string(130, 'a') + "\xC3\xA9", true},
+        {"surrogate after long ASCII", std::string(70, 'a') + "\xED\xA0\x80", false},
+        {"three-byte characters back to back", "\xE3\x81\x82\xEF\xBC\xA1\xE9\xBE\x8D", true},
+        {"three-byte lead cut short before ASCII", "\xE3\x81" "abc", false},
     };
-    for (const auto& row : rows) EXPECT_EQ(IsValidUtf8(row.bytes), row.valid) << row.why;
+    for (const auto& row : rows) {
+        EXPECT_EQ(IsValidUtf8(row.bytes), row.valid) << row.why;
+        bool high = false;
+        EXPECT_EQ(IsValidUtf8(row.bytes, high), row.valid) << row.why;
+        if (row.valid) EXPECT_EQ(high, HasHighByte(row.bytes)) << row.why;
+    }
+    for (std::size_t at : {0u, 7u, 31u, 32u, 63u, 64u, 65u, 127u, 199u}) {
+        std::string s(200, 'x');
+        EXPECT_FALSE(HasHighByte(s));
+        s[at] = '\x80';
+        EXPECT_TRUE(HasHighByte(s)) << at;
+    }
+}
+
+TEST(Utf8Validity, LongRandomTextAgreesWithTheDecoder)
+{
+    // Long inputs take the vector path; the decoder marks every invalid
+    // sequence, so the two must agree on any input.
+    std::mt19937 rng(2024);
+    const std::vector<std::string> pieces = {"a", "\n", "\xC3\xA9", "\xE3\x81\x82", "\xEF\xBC\xA1",
+                                             "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF", "\xED\x9F\xBF"};
+    int invalid = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string s;
+        const std::size_t n = rng() % 120;
+        for (std::size_t k = 0; k < n; ++k) s += pieces[rng() % pieces.size()];
+        for (int damage = round % 3; damage > 0 && !s.empty(); --damage)
+            s[rng() % s.size()] = static_cast<char>(rng() % 256);
+        if (round % 5 == 0 && !s.empty()) s.pop_back();
+        const std::u32string decoded = Decode(s, Encoding::Utf8);
+        const bool expected = decoded.find(kInvalid) == std::u32string::npos;
+        invalid += !expected;
+        bool high = false;
+        ASSERT_EQ(IsValidUtf8(s, high), expected) << "round " << round;
+        if (expected) ASSERT_EQ(high, HasHighByte(s)) << "round " << round;
+    }
+    EXPECT_GT(invalid, 3000);
 }
 
 TEST(EncodingDetection, Rows)

@@ -21,7 +21,9 @@ Cp932Table::Cp932Table() : m_pair(65536)
         if (out.size() == 1 && out[0] != text::kInvalid)
             m_encodings[out[0]].push_back(std::string(1, static_cast<char>(b)));
     }
-    for (int first = 0; first < 256; ++first) {
+    // A byte below 0x80 is always one character; decoding never looks its
+    // pair up.
+    for (int first = 0x80; first < 256; ++first) {
         for (int second = 0; second < 256; ++second) {
             const std::string bytes{static_cast<char>(first), static_cast<char>(second)};
             out.clear();

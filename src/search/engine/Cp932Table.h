@@ -18,6 +18,16 @@ public:
 
     void DecodeAppend(const unsigned char* p, std::size_t n, std::u32string& out) const;
 
+    // Bytes (1 or 2) that the character starting at `p` takes when decoding
+    // goes on from there; `avail` >= 1 bytes are readable. Stepping with it
+    // from a known character start finds later starts, which cannot be found
+    // backwards in this encoding.
+    std::size_t CharLength(const unsigned char* p, std::size_t avail) const
+    {
+        if (p[0] < 0x80 || avail < 2) return 1;
+        return (m_pair[static_cast<std::size_t>(p[0]) << 8 | p[1]] & kTwoBytes) ? 2 : 1;
+    }
+
     // Every byte sequence that decodes to the single character (CP932 has
     // duplicate encodings, e.g. the NEC and IBM extensions).
     const std::vector<std::string>* EncodingsOf(char32_t c) const;

@@ -2,11 +2,7 @@
 
 #include <immintrin.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 
@@ -21,17 +17,11 @@ inline bool IsTerminator(unsigned char c)
     return c == '\n' || c == '\r';
 }
 
-bool AnyHighByte(const unsigned char* p, std::size_t n)
+inline bool AllAscii8(const unsigned char* p)
 {
-    std::size_t i = 0;
-    std::uint64_t acc = 0;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, p + i, 8);
-        acc |= w;
-    }
-    for (; i < n; ++i) acc |= p[i];
-    return (acc & 0x8080808080808080ull) != 0;
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    return (w & 0x8080808080808080ull) == 0;
 }
 
 // Length of the prefix that ends before a UTF-8 sequence cut off at the end.
@@ -67,8 +57,7 @@ std::size_t LastTerminator(const unsigned char* p, std::size_t from, std::size_t
     return static_cast<std::size_t>(-1);
 }
 
-// First CR or LF in [from, to), or `to`: one forward pass for both bytes (two
-// memchr calls would rescan the rest of a CR-only file for every line).
+// First CR or LF in [from, to), or `to`.
 std::size_t NextTerminator(const unsigned char* p, std::size_t from, std::size_t to)
 {
     std::size_t i = from;
@@ -86,11 +75,31 @@ std::size_t NextTerminator(const unsigned char* p, std::size_t from, std::size_t
     return to;
 }
 
+constexpr unsigned kAnchorBuckets = (1u << kSplitBucket) - 1;
+// Room before the line's text in m_lineUtf8 for a record's "WORD :", so a
+// record is the line's own buffer and a long line is not copied again.
+constexpr std::size_t kPrefixRoom = 4 * kMaxWordLength + 2;
+constexpr std::size_t kStraddleChars = kMaxWordLength - 1;
+// Bytes that surely hold the first kStraddleChars characters of a line and
+// whatever their decoding looks at.
+constexpr std::size_t kHeadBytes = 4 * kStraddleChars + 4;
+
 }  // namespace
 
 FileScanner::FileScanner(std::vector<std::u32string> upperWords, const CancelFlag& cancel)
-    : m_upperWords(std::move(upperWords)), m_cancel(cancel)
+    : FileScanner(std::move(upperWords), cancel, {kHoldLimit, kBlockSize})
 {
+}
+
+// A streamed line must show its first characters whole when it starts
+// streaming, for the straddle check; hence the floor on the hold limit.
+FileScanner::FileScanner(std::vector<std::u32string> upperWords, const CancelFlag& cancel, Limits limits)
+    : m_upperWords(std::move(upperWords)),
+      m_cancel(cancel),
+      m_holdLimit(std::max(limits.holdLimit, kHeadBytes)),
+      m_rereadBlock(std::max<std::size_t>(limits.rereadBlock, 8))
+{
+    for (const auto& w : m_upperWords) m_longestWord = std::max(m_longestWord, w.size());
 }
 
 const WordSet& FileScanner::Words(text::Encoding encoding)
@@ -100,147 +109,149 @@ const WordSet& FileScanner::Words(text::Encoding encoding)
     return *slot;
 }
 
-bool FileScanner::Fill(int fd)
+void FileScanner::Scan(ByteSource& source, text::Encoding encoding, std::string_view displayPath,
+                       const Print& print)
 {
-    if (m_buf.size() < m_end + kBlockSize) m_buf.resize(m_end + kBlockSize);
-    std::size_t want = kBlockSize;
-    while (want > 0) {
-        const ssize_t r = ::read(fd, m_buf.data() + m_end, want);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            m_readError = true;
-            return false;
-        }
-        if (r == 0) {
-            m_eof = true;
-            break;
-        }
-        m_end += static_cast<std::size_t>(r);
-        m_readTotal += static_cast<std::size_t>(r);
-        want -= static_cast<std::size_t>(r);
-        // A short read of a regular file that has reached its known size is
-        // its end; this saves the extra read that would return 0.
-        if (want > 0 && m_readTotal >= m_fileSize) {
-            m_eof = true;
-            break;
-        }
-    }
-    return true;
-}
-
-// The encoding rule needs the whole file: valid UTF-8 to the end, with some
-// byte of 0x80 or above. The first block stays in m_buf; the rest is read
-// into scratch space and the file position is put back after the first block.
-bool FileScanner::DetectLargeFile(int fd, text::Encoding& encoding)
-{
-    encoding = text::Encoding::Cp932;
-    std::size_t complete = CompleteUtf8Prefix(m_buf.data(), m_end);
-    std::string_view head(reinterpret_cast<const char*>(m_buf.data()), complete);
-    if (!text::IsValidUtf8(head)) return true;
-    bool high = AnyHighByte(m_buf.data(), complete);
-    std::size_t carry = m_end - complete;
-    if (m_scratch.size() < kBlockSize + 4) m_scratch.resize(kBlockSize + 4);
-    std::memcpy(m_scratch.data(), m_buf.data() + complete, carry);
-    bool valid = true;
-    for (;;) {
-        const ssize_t r = ::read(fd, m_scratch.data() + carry, kBlockSize);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (r == 0) {
-            if (carry > 0) valid = false;  // cut off inside a character
-            break;
-        }
-        const std::size_t n = carry + static_cast<std::size_t>(r);
-        complete = CompleteUtf8Prefix(m_scratch.data(), n);
-        if (!text::IsValidUtf8(
-                std::string_view(reinterpret_cast<const char*>(m_scratch.data()), complete))) {
-            valid = false;
-            break;
-        }
-        high = high || AnyHighByte(m_scratch.data(), complete);
-        carry = n - complete;
-        std::memmove(m_scratch.data(), m_scratch.data() + complete, carry);
-    }
-    if (::lseek(fd, static_cast<off_t>(m_readTotal), SEEK_SET) < 0) return false;
-    if (valid && high) encoding = text::Encoding::Utf8;
-    return true;
-}
-
-void FileScanner::Drain(int fd)
-{
-    while (!m_eof && !m_readError) {
-        if (m_cancel.load(std::memory_order_relaxed) != 0) return;
-        m_end = 0;
-        Fill(fd);
-    }
-}
-
-void FileScanner::Scan(int fd, std::string_view displayPath, const Print& print)
-{
-    m_end = 0;
-    m_readTotal = 0;
-    m_eof = false;
-    m_readError = false;
-    m_banner = false;
+    m_words = &Words(encoding);
+    m_source = &source;
     m_print = &print;
     m_displayPath = displayPath;
-    m_cachedBegin = m_cachedEnd = kNone;
-    struct stat st{};
-    m_fileSize = ::fstat(fd, &st) == 0 ? static_cast<std::size_t>(st.st_size) : 0;
-
-    if (!Fill(fd)) return;
-    text::Encoding encoding;
-    if (m_eof) {
-        encoding = text::DetectEncoding(
-            std::string_view(reinterpret_cast<const char*>(m_buf.data()), m_end));
-    } else if (!DetectLargeFile(fd, encoding)) {
-        return;
-    }
-    m_words = &Words(encoding);
+    m_banner = false;
+    ByteSource::Piece piece;
     bool anyMatchable = false;
     for (const auto& w : m_words->words()) anyMatchable = anyMatchable || w.matchable;
     if (!anyMatchable) {
-        Drain(fd);
+        // Nothing can be found, but the file is still read to its end.
+        while (source.Next(piece)) {
+            if (piece.last || m_cancel.load(std::memory_order_relaxed) != 0) break;
+        }
         return;
     }
 
-    m_firstLineAt = 0;
-    if (encoding == text::Encoding::Utf8)
-        m_firstLineAt = text::Utf8BomLength(
-            std::string_view(reinterpret_cast<const char*>(m_buf.data()), m_end));
-    std::size_t lineStart = m_firstLineAt;
-    for (;;) {
-        if (m_cancel.load(std::memory_order_relaxed) != 0) return;
-        const std::size_t regionEnd = RegionEnd(lineStart);
-        if (regionEnd != kNone && regionEnd > lineStart) {
-            if (!ProcessRegion(lineStart, regionEnd)) return;
-            lineStart = regionEnd;
+    m_carry.clear();
+    m_carryLine = 0;
+    m_carryFirst = true;
+    m_streaming = false;
+    m_base = 0;
+    bool first = true;
+    while (source.Next(piece)) {
+        if (m_cancel.load(std::memory_order_relaxed) != 0) break;
+        Assemble(piece);
+        m_eof = piece.last;
+        std::size_t lineStart;
+        if (first) {
+            first = false;
+            lineStart = encoding == text::Encoding::Utf8
+                            ? text::Utf8BomLength(std::string_view(
+                                  reinterpret_cast<const char*>(m_p), std::min<std::size_t>(m_n, 3)))
+                            : 0;
+            m_firstLineAt = lineStart;
+        } else {
+            lineStart = m_carryLine;
+            m_firstLineAt = m_carryFirst ? m_carryLine : kNone;
         }
-        if (m_eof || m_readError) return;
-        std::size_t prevStart, prevEnd;
-        const std::size_t keep =
-            PreviousLine(lineStart, prevStart, prevEnd) ? prevStart : lineStart;
-        Compact(keep);
-        lineStart -= keep;
-        if (!Fill(fd)) return;
+        if (!ProcessBlock(lineStart) || piece.last) break;
     }
+    ReleaseLargeBuffers();
 }
 
-void FileScanner::Compact(std::size_t keepFrom)
+void FileScanner::Assemble(const ByteSource::Piece& piece)
 {
-    if (keepFrom == 0) return;
-    std::memmove(m_buf.data(), m_buf.data() + keepFrom, m_end - keepFrom);
-    m_end -= keepFrom;
-    if (m_firstLineAt != kNone)
-        m_firstLineAt = m_firstLineAt >= keepFrom ? m_firstLineAt - keepFrom : kNone;
-    if (m_cachedBegin != kNone && m_cachedBegin >= keepFrom) {
-        m_cachedBegin -= keepFrom;
-        m_cachedEnd -= keepFrom;
+    const std::size_t c = m_carry.size();
+    if (c <= piece.headroom) {
+        m_p = piece.data - c;
+        if (c > 0) std::memcpy(m_p, m_carry.data(), c);
     } else {
-        m_cachedBegin = m_cachedEnd = kNone;
+        if (m_work.size() < c + piece.size) m_work.resize(c + piece.size);
+        std::memcpy(m_work.data(), m_carry.data(), c);
+        if (piece.size > 0) std::memcpy(m_work.data() + c, piece.data, piece.size);
+        m_p = m_work.data();
     }
+    m_n = c + piece.size;
+}
+
+// Returns false when the scan is to stop (cancellation).
+bool FileScanner::ProcessBlock(std::size_t lineStart)
+{
+    if (m_streaming) {
+        const std::size_t t = NextTerminator(m_p, 0, m_n);
+        if (!m_streamAnchor) m_streamAnchor = AnyAnchor(0, t);
+        if (t == m_n && !m_eof) {
+            if (m_cancel.load(std::memory_order_relaxed) != 0) return false;
+            KeepStreamTail(0);
+            return true;
+        }
+        if (!FinishStreamedLine(m_base + t)) return false;
+        m_streaming = false;
+        if (t == m_n) return true;
+        // A CR as the last byte may be the first half of a CR LF; the LF
+        // then starts the next block and is passed over as an empty line.
+        lineStart = t + 1;
+        if (m_p[t] == '\r' && lineStart < m_n && m_p[lineStart] == '\n') ++lineStart;
+        m_firstLineAt = kNone;
+    }
+    const std::size_t regionEnd = RegionEnd(lineStart);
+    if (regionEnd != kNone && regionEnd > lineStart) {
+        if (!ProcessRegion(lineStart, regionEnd)) return false;
+        lineStart = regionEnd;
+    }
+    if (m_eof) return true;
+    if (m_n - lineStart > m_holdLimit) return EnterStreaming(lineStart);
+    KeepForNext(lineStart);
+    return true;
+}
+
+// The previous line's last characters (for straddles) and the partial line
+// go with the next piece.
+void FileScanner::KeepForNext(std::size_t lineStart)
+{
+    std::size_t keep = lineStart;
+    std::size_t ps, pe;
+    if (PreviousLine(lineStart, ps, pe))
+        keep = pe - ps > kTailBytes ? BoundaryAtOrAfter(ps, pe - kTailBytes) : ps;
+    m_carry.assign(m_p + keep, m_p + m_n);
+    m_carryLine = lineStart - keep;
+    m_carryFirst = m_firstLineAt == lineStart;
+    m_base += keep;
+}
+
+// `from` is a character start in the streamed line.
+void FileScanner::KeepStreamTail(std::size_t from)
+{
+    const std::size_t keep = m_n - from > kTailBytes ? BoundaryAtOrAfter(from, m_n - kTailBytes) : from;
+    m_carry.assign(m_p + keep, m_p + m_n);
+    m_carryLine = 0;
+    m_carryFirst = false;
+    m_base += keep;
+}
+
+bool FileScanner::EnterStreaming(std::size_t lineStart)
+{
+    if (m_cancel.load(std::memory_order_relaxed) != 0) return false;
+    // The previous line and this line's head are at hand only now.
+    m_streamSplit = 0;
+    if (m_words->HasSplitWords() && SplitCandidateAt(lineStart, m_n))
+        m_streamSplit = StraddleMask(lineStart, m_n);
+    m_streamAnchor = AnyAnchor(lineStart, m_n);
+    m_streamStart = m_base + lineStart;
+    m_streaming = true;
+    KeepStreamTail(lineStart);
+    return true;
+}
+
+bool FileScanner::FinishStreamedLine(std::uint64_t endOffset)
+{
+    std::uint32_t inLine = 0;
+    if (m_streamAnchor && !RereadInLine(m_streamStart, endOffset, inLine)) return false;
+    if ((m_streamSplit | inLine) == 0) return true;
+    if (m_cancel.load(std::memory_order_relaxed) != 0) return false;
+    // A line that cannot be read again (the file shrank) is left out.
+    if (RereadUtf8(m_streamStart, endOffset)) {
+        m_lineUtf8Ready = true;
+        EmitHits(m_streamSplit, inLine);
+    }
+    ReleaseLargeBuffers();
+    return true;
 }
 
 // End of the whole lines from lineStart on: after the last terminator, or
@@ -248,155 +259,346 @@ void FileScanner::Compact(std::size_t keepFrom)
 // may be the first half of a CR LF and waits for more data.
 std::size_t FileScanner::RegionEnd(std::size_t lineStart) const
 {
-    if (m_eof || m_readError) return m_end;
-    std::size_t limit = m_end;
-    if (limit > lineStart && m_buf[limit - 1] == '\r') --limit;
+    if (m_eof) return m_n;
+    std::size_t limit = m_n;
+    if (limit > lineStart && m_p[limit - 1] == '\r') --limit;
     if (limit <= lineStart) return kNone;
-    const std::size_t t = LastTerminator(m_buf.data(), lineStart, limit);
+    const std::size_t t = LastTerminator(m_p, lineStart, limit);
     return t == kNone ? kNone : t + 1;
 }
 
 std::size_t FileScanner::LineStartBefore(std::size_t pos, std::size_t low) const
 {
     if (pos <= low) return low;
-    const std::size_t t = LastTerminator(m_buf.data(), low, pos);
+    const std::size_t t = LastTerminator(m_p, low, pos);
     return t == kNone ? low : t + 1;
 }
 
+// The line before the one at lineStart, as far as the block holds it (from
+// a character start). False for the file's first line.
 bool FileScanner::PreviousLine(std::size_t lineStart, std::size_t& prevStart,
                                std::size_t& prevEnd) const
 {
     if (lineStart == m_firstLineAt || lineStart == 0) return false;
     const std::size_t low = m_firstLineAt != kNone && m_firstLineAt < lineStart ? m_firstLineAt : 0;
     std::size_t e = lineStart - 1;  // the terminator's last byte
-    if (m_buf[e] == '\n' && e > low && m_buf[e - 1] == '\r') --e;
+    if (m_p[e] == '\n' && e > low && m_p[e - 1] == '\r') --e;
     prevEnd = e;
     prevStart = LineStartBefore(e, low);
     return true;
 }
 
-// Next line start at or after `from` (itself a line start) where a
-// straddling word could end: a non-empty line after a non-empty line, whose
-// first character upper-cases to a non-first character of some word.
-std::size_t FileScanner::NextSplitStart(std::size_t from, std::size_t end)
+// First character start at or after `target`, found by stepping from the
+// character start `from` (CP932 cannot be synchronised backwards).
+std::size_t FileScanner::BoundaryAtOrAfter(std::size_t from, std::size_t target) const
 {
-    const unsigned char* p = m_buf.data();
-    std::size_t s = from;
-    for (;;) {
-        if (s >= end) return end;
-        if (s != m_firstLineAt && s > 0 && !IsTerminator(p[s]) &&
-            m_words->MaySplitStartAt(p + s, end - s)) {
-            std::size_t e = s - 1;
-            if (p[e] == '\n' && e > 0 && p[e - 1] == '\r') --e;
-            if (e > 0 && !IsTerminator(p[e - 1]) && e != m_firstLineAt) return s;
+    if (m_words->encoding() == text::Encoding::Utf8) {
+        std::size_t j = std::max(from, target);
+        while (j < m_n && j < target + 3 && (m_p[j] & 0xC0) == 0x80) ++j;
+        return j;
+    }
+    const Cp932Table& table = Cp932Table::Get();
+    std::size_t i = from;
+    while (i < target) {
+        if (m_p[i] < 0x80) {
+            ++i;
+            while (i + 8 <= target && AllAscii8(m_p + i)) i += 8;
+            continue;
         }
-        const std::size_t t = NextTerminator(p, s, end);
-        if (t >= end) return end;
-        s = t + 1;
-        if (p[t] == '\r' && s < end && p[s] == '\n') ++s;
+        i += table.CharLength(m_p + i, m_n - i);
+    }
+    return i;
+}
+
+// Length of the prefix of whole characters whose decoding does not depend
+// on bytes after `n` (p[0] is a character start).
+std::size_t FileScanner::CompletePrefix(const unsigned char* p, std::size_t n) const
+{
+    if (m_words->encoding() == text::Encoding::Utf8) return CompleteUtf8Prefix(p, n);
+    const Cp932Table& table = Cp932Table::Get();
+    std::size_t i = 0;
+    while (i < n) {
+        if (p[i] < 0x80) {
+            ++i;
+            while (i + 8 <= n && AllAscii8(p + i)) i += 8;
+            continue;
+        }
+        if (i + 1 >= n) break;
+        i += table.CharLength(p + i, n - i);
+    }
+    return i;
+}
+
+void FileScanner::DecodeBytes(const unsigned char* p, std::size_t n, std::u32string& out) const
+{
+    if (m_words->encoding() == text::Encoding::Cp932) {
+        Cp932Table::Get().DecodeAppend(p, n, out);
+    } else {
+        text::DecodeAppend(std::string_view(reinterpret_cast<const char*>(p), n),
+                           text::Encoding::Utf8, out);
     }
 }
 
+bool FileScanner::AnchorAt(std::size_t j, std::size_t end, unsigned bits) const
+{
+    for (unsigned b = bits & kAnchorBuckets; b != 0; b &= b - 1) {
+        for (const WordSet::BucketAnchor& a : m_words->BucketAnchors(__builtin_ctz(b))) {
+            if (j < a.offset) continue;
+            const std::size_t start = j - a.offset;
+            if (start + a.pattern->size() <= end && a.pattern->MatchesAt(m_p + start)) return true;
+        }
+    }
+    return false;
+}
+
+bool FileScanner::AnyAnchor(std::size_t from, std::size_t end) const
+{
+    const MultiSearch& search = m_words->Search();
+    MultiSearch::Cursor cursor;
+    unsigned bits;
+    for (std::size_t j = from; (j = search.Next(cursor, m_p, j, end, bits)) < end; ++j) {
+        if (AnchorAt(j, end, bits)) return true;
+    }
+    return false;
+}
+
+// Byte-level test for the line at `s`: it is not the first line, it and the
+// previous line are not empty, its first character may continue a word and
+// the previous line ends in the encoding of a character that may precede it.
+bool FileScanner::SplitCandidateAt(std::size_t s, std::size_t end)
+{
+    if (s >= end || s == 0 || IsTerminator(m_p[s])) return false;
+    if (m_firstLineAt != kNone && s <= m_firstLineAt) return false;
+    std::size_t e = s - 1;
+    if (m_p[e] == '\n' && e > 0 && m_p[e - 1] == '\r') --e;
+    const std::size_t low = m_firstLineAt != kNone && m_firstLineAt < e ? m_firstLineAt : 0;
+    if (e <= low || IsTerminator(m_p[e - 1])) return false;
+    if (!m_words->MaySplitAt(m_p + e, e - low, m_p + s, end - s)) return false;
+    std::size_t lim = s;
+    const std::size_t most = m_words->encoding() == text::Encoding::Utf8 ? 4 : 2;
+    while (lim < end && lim - s < most && !IsTerminator(m_p[lim])) ++lim;
+    m_head.clear();
+    DecodeBytes(m_p + s, lim - s, m_head);
+    const auto* preceding = m_words->PrecedingEncodings(text::ToUpper(m_head[0]));
+    if (!preceding) return false;
+    for (const std::string& enc : *preceding) {
+        if (enc.size() <= e - low && std::memcmp(m_p + e - enc.size(), enc.data(), enc.size()) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The words that straddle the break before the line at `begin` (which
+// ends at or before `end`): the previous line's last n - 1 characters and
+// this line's first n - 1, upper-cased.
+std::uint32_t FileScanner::StraddleMask(std::size_t begin, std::size_t end)
+{
+    std::size_t ps, pe;
+    if (!PreviousLine(begin, ps, pe) || pe <= ps) return 0;
+    if (pe - ps > kTailBytes) ps = BoundaryAtOrAfter(ps, pe - kTailBytes);
+    m_prevTail.clear();
+    DecodeBytes(m_p + ps, pe - ps, m_prevTail);
+    if (m_prevTail.size() > kStraddleChars) m_prevTail.erase(0, m_prevTail.size() - kStraddleChars);
+    text::ToUpperInPlace(m_prevTail);
+    m_head.clear();
+    DecodeBytes(m_p + begin, std::min(end - begin, kHeadBytes), m_head);
+    if (m_head.size() > kStraddleChars) m_head.resize(kStraddleChars);
+    text::ToUpperInPlace(m_head);
+
+    std::uint32_t mask = 0;
+    const auto& words = m_words->words();
+    for (std::size_t j = 0; j < words.size(); ++j) {
+        const SearchWord& w = words[j];
+        const std::size_t n = w.text.size();
+        if (!w.matchable || n < 2) continue;
+        const std::size_t tail = std::min(n - 1, m_prevTail.size());
+        const std::size_t head = std::min(n - 1, m_head.size());
+        m_split.assign(m_prevTail, m_prevTail.size() - tail, tail);
+        m_split.append(m_head, 0, head);
+        if (m_split.find(w.text) != std::u32string::npos) mask |= 1u << j;
+    }
+    return mask;
+}
+
+// Candidates come from one pass over the bytes: anchors (a line that may
+// hold a word) and straddle shapes (a line that may complete one). Lines
+// without either cannot report anything and are passed over.
 bool FileScanner::ProcessRegion(std::size_t begin, std::size_t end)
 {
-    const unsigned char* p = m_buf.data();
-    m_anchors.clear();
-    for (const auto& w : m_words->words()) {
-        if (!w.matchable) continue;
-        for (const auto& a : w.anchors) m_anchors.push_back({&a, 0, false});
-    }
+    Pending pending;
+    std::size_t first = begin;
+    if (m_p[first] == '\n' && first > 0 && m_p[first - 1] == '\r') ++first;
     const bool split = m_words->HasSplitWords();
-    std::size_t splitNext = 0;
-    bool splitValid = false;
+    // A straddle into the region's first line shows before the region.
+    if (split && SplitCandidateAt(first, end)) pending = {first, NextTerminator(m_p, first, end), false, true};
 
-    std::size_t cursor = begin;
-    while (cursor < end) {
-        std::size_t candidate = end;
-        for (auto& a : m_anchors) {
-            if (!a.valid || a.next < cursor) {
-                a.next = a.pattern->Find(p, cursor, end);
-                a.valid = true;
+    const MultiSearch& search = m_words->Search();
+    MultiSearch::Cursor cursor;
+    unsigned bits;
+    std::size_t j = begin;
+    for (;;) {
+        if (pending.begin != kNone && pending.inLine && j + 1 < pending.end) j = pending.end - 1;
+        j = search.Next(cursor, m_p, j, end, bits);
+        if (j >= end) break;
+        if ((bits & kAnchorBuckets) && AnchorAt(j, end, bits)) {
+            if (pending.begin != kNone && j >= pending.begin && j < pending.end) {
+                pending.inLine = true;
+            } else {
+                if (!Flush(pending)) return false;
+                pending = {LineStartBefore(j, begin), NextTerminator(m_p, j, end), true, false};
             }
-            candidate = std::min(candidate, a.next);
         }
-        if (split) {
-            if (!splitValid || splitNext < cursor) {
-                splitNext = NextSplitStart(cursor, end);
-                splitValid = true;
+        if ((bits >> kSplitBucket) & 1u) {
+            const std::size_t t = j + 1;
+            if (t < end && IsTerminator(m_p[t]) && !IsTerminator(m_p[j])) {
+                std::size_t s = t + 1;
+                if (m_p[t] == '\r' && s < end && m_p[s] == '\n') ++s;
+                if (SplitCandidateAt(s, end)) {
+                    if (!Flush(pending)) return false;
+                    pending = {s, NextTerminator(m_p, s, end), false, true};
+                }
             }
-            candidate = std::min(candidate, splitNext);
         }
-        if (candidate >= end) break;
-        const std::size_t lineBegin = LineStartBefore(candidate, cursor);
-        const std::size_t lineEnd = NextTerminator(p, candidate, end);
-        std::size_t next = lineEnd;
-        if (next < end) {
-            ++next;
-            if (p[lineEnd] == '\r' && next < end && p[next] == '\n') ++next;
+        ++j;
+    }
+    return Flush(pending);
+}
+
+bool FileScanner::Flush(Pending& pending)
+{
+    if (pending.begin == kNone) return true;
+    // Lines passed over cannot report, so looking at the flag here sees
+    // every line that could.
+    if (m_cancel.load(std::memory_order_relaxed) != 0) return false;
+    ProcessLine(pending.begin, pending.end, pending.inLine, pending.split);
+    pending = Pending{};
+    return true;
+}
+
+void FileScanner::ProcessLine(std::size_t begin, std::size_t end, bool inLine, bool split)
+{
+    const std::uint32_t splitBits = split ? StraddleMask(begin, end) : 0;
+    std::uint32_t inLineBits = 0;
+    if (inLine) {
+        m_line.clear();
+        DecodeBytes(m_p + begin, end - begin, m_line);
+        m_upper.assign(m_line);
+        text::ToUpperInPlace(m_upper);
+        const auto& words = m_words->words();
+        for (std::size_t j = 0; j < words.size(); ++j) {
+            if (words[j].matchable && m_upper.find(words[j].text) != std::u32string::npos)
+                inLineBits |= 1u << j;
         }
-        // Lines skipped without a candidate cannot report anything, so
-        // looking at the flag here sees every line that could.
+    }
+    if ((splitBits | inLineBits) == 0) return;
+    m_lineBegin = begin;
+    m_lineEnd = end;
+    m_lineDecoded = inLine;
+    m_lineUtf8Ready = false;
+    EmitHits(splitBits, inLineBits);
+}
+
+// Reads a streamed line again in blocks and looks for every word in it,
+// keeping the last characters of each block for words that cross into the
+// next. False on cancellation; a read failure finds nothing.
+bool FileScanner::RereadInLine(std::uint64_t start, std::uint64_t end, std::uint32_t& mask)
+{
+    mask = 0;
+    const std::size_t overlap = m_longestWord > 0 ? m_longestWord - 1 : 0;
+    m_reread.resize(m_rereadBlock + 8);
+    m_upper.clear();
+    std::size_t pending = 0;
+    std::uint64_t offset = start;
+    const auto& words = m_words->words();
+    for (;;) {
         if (m_cancel.load(std::memory_order_relaxed) != 0) return false;
-        ProcessLine(lineBegin, lineEnd);
-        cursor = next;
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(m_rereadBlock, end - offset));
+        if (want > 0 && !m_source->ReadAt(offset, m_reread.data() + pending, want)) {
+            mask = 0;
+            return true;
+        }
+        offset += want;
+        const std::size_t n = pending + want;
+        const bool final = offset >= end;
+        const std::size_t complete = final ? n : CompletePrefix(m_reread.data(), n);
+        if (m_upper.size() > overlap) m_upper.erase(0, m_upper.size() - overlap);
+        const std::size_t keptChars = m_upper.size();
+        DecodeBytes(m_reread.data(), complete, m_upper);
+        for (std::size_t k = keptChars; k < m_upper.size(); ++k) m_upper[k] = text::ToUpper(m_upper[k]);
+        for (std::size_t j = 0; j < words.size(); ++j) {
+            if (words[j].matchable && !(mask >> j & 1u) &&
+                m_upper.find(words[j].text) != std::u32string::npos)
+                mask |= 1u << j;
+        }
+        pending = n - complete;
+        std::memmove(m_reread.data(), m_reread.data() + complete, pending);
+        if (final) return true;
+    }
+}
+
+// The streamed line as shown in a record, read again.
+bool FileScanner::RereadUtf8(std::uint64_t start, std::uint64_t end)
+{
+    const bool utf8Bytes = m_words->encoding() == text::Encoding::Utf8;
+    // At most three UTF-8 bytes per CP932 byte; pages never written are
+    // never taken from the system.
+    m_lineUtf8.clear();
+    m_lineUtf8.reserve(kPrefixRoom + static_cast<std::size_t>(end - start) * (utf8Bytes ? 1 : 3));
+    m_lineUtf8.assign(kPrefixRoom, ' ');
+    m_reread.resize(m_rereadBlock + 8);
+    std::size_t pending = 0;
+    std::uint64_t offset = start;
+    const bool utf8 = utf8Bytes;
+    while (offset < end || pending > 0) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(m_rereadBlock, end - offset));
+        if (want > 0 && !m_source->ReadAt(offset, m_reread.data() + pending, want)) return false;
+        offset += want;
+        const std::size_t n = pending + want;
+        if (utf8) {
+            m_lineUtf8.append(reinterpret_cast<const char*>(m_reread.data()), n);
+            pending = 0;
+            continue;
+        }
+        const bool final = offset >= end;
+        const std::size_t complete = final ? n : CompletePrefix(m_reread.data(), n);
+        m_line.clear();
+        DecodeBytes(m_reread.data(), complete, m_line);
+        for (char32_t c : m_line) text::AppendUtf8(c, m_lineUtf8);
+        pending = n - complete;
+        std::memmove(m_reread.data(), m_reread.data() + complete, pending);
+        if (final) break;
     }
     return true;
 }
 
-void FileScanner::DecodeLine(std::size_t begin, std::size_t end, std::u32string& out) const
+// Per word in list order: the straddle report, then the in-line report.
+void FileScanner::EmitHits(std::uint32_t splitBits, std::uint32_t inLineBits)
 {
-    out.clear();
-    if (m_words->encoding() == text::Encoding::Cp932) {
-        Cp932Table::Get().DecodeAppend(m_buf.data() + begin, end - begin, out);
+    const auto& words = m_words->words();
+    for (std::size_t j = 0; j < words.size(); ++j) {
+        if (splitBits >> j & 1u) Report(words[j]);
+        if (inLineBits >> j & 1u) Report(words[j]);
+    }
+}
+
+void FileScanner::EnsureLineUtf8()
+{
+    if (m_lineUtf8Ready) return;
+    m_lineUtf8.assign(kPrefixRoom, ' ');
+    if (m_words->encoding() == text::Encoding::Utf8) {
+        m_lineUtf8.append(reinterpret_cast<const char*>(m_p) + m_lineBegin, m_lineEnd - m_lineBegin);
     } else {
-        text::DecodeAppend(
-            std::string_view(reinterpret_cast<const char*>(m_buf.data()) + begin, end - begin),
-            text::Encoding::Utf8, out);
+        if (!m_lineDecoded) {
+            m_line.clear();
+            DecodeBytes(m_p + m_lineBegin, m_lineEnd - m_lineBegin, m_line);
+            m_lineDecoded = true;
+        }
+        for (char32_t c : m_line) text::AppendUtf8(c, m_lineUtf8);
     }
+    m_lineUtf8Ready = true;
 }
 
-void FileScanner::ProcessLine(std::size_t begin, std::size_t end)
-{
-    DecodeLine(begin, end, m_line);
-    m_upper.assign(m_line);
-    text::ToUpperInPlace(m_upper);
-    m_lineUtf8Ready = false;
-
-    // The previous line, upper-cased, only when some word could straddle.
-    const std::u32string* prev = nullptr;
-    if (!m_upper.empty() && m_words->IsSplitChar(m_upper[0])) {
-        std::size_t ps, pe;
-        if (PreviousLine(begin, ps, pe) && pe > ps) {
-            if (!(m_cachedBegin == ps && m_cachedEnd == pe)) {
-                DecodeLine(ps, pe, m_cachedUpper);
-                text::ToUpperInPlace(m_cachedUpper);
-                m_cachedBegin = ps;
-                m_cachedEnd = pe;
-            }
-            prev = &m_cachedUpper;
-        }
-    }
-
-    const std::u32string_view u(m_upper);
-    for (const SearchWord& w : m_words->words()) {
-        if (!w.matchable) continue;
-        const std::size_t n = w.text.size();
-        if (prev && n >= 2 && !prev->empty()) {
-            const std::size_t tail = std::min(n - 1, prev->size());
-            const std::size_t head = std::min(n - 1, u.size());
-            m_split.assign(*prev, prev->size() - tail, tail);
-            m_split.append(u.substr(0, head));
-            if (m_split.find(w.text) != std::u32string::npos) Report(w, begin, end);
-        }
-        if (u.find(w.text) != std::u32string_view::npos) Report(w, begin, end);
-    }
-
-    std::swap(m_cachedUpper, m_upper);
-    m_cachedBegin = begin;
-    m_cachedEnd = end;
-}
-
-void FileScanner::Report(const SearchWord& word, std::size_t begin, std::size_t end)
+void FileScanner::Report(const SearchWord& word)
 {
     if (!m_banner) {
         m_banner = true;
@@ -406,19 +608,35 @@ void FileScanner::Report(const SearchWord& word, std::size_t begin, std::size_t 
         m_record.append(kBannerTail);
         (*m_print)(m_record);
     }
-    if (!m_lineUtf8Ready) {
-        m_lineUtf8.clear();
-        if (m_words->encoding() == text::Encoding::Utf8) {
-            m_lineUtf8.assign(reinterpret_cast<const char*>(m_buf.data()) + begin, end - begin);
-        } else {
-            for (char32_t c : m_line) text::AppendUtf8(c, m_lineUtf8);
-        }
-        m_lineUtf8Ready = true;
+    EnsureLineUtf8();
+    const std::size_t prefix = word.utf8.size() + 2;
+    if (prefix > kPrefixRoom) {  // a word longer than the list allows
+        m_record.assign(word.utf8);
+        m_record.append(" :");
+        m_record.append(m_lineUtf8, kPrefixRoom);
+        (*m_print)(m_record);
+        return;
     }
-    m_record.assign(word.utf8);
-    m_record.append(" :");
-    m_record.append(m_lineUtf8);
-    (*m_print)(m_record);
+    char* at = m_lineUtf8.data() + kPrefixRoom - prefix;
+    std::memcpy(at, word.utf8.data(), word.utf8.size());
+    at[prefix - 2] = ' ';
+    at[prefix - 1] = ':';
+    (*m_print)(std::string_view(at, m_lineUtf8.size() - kPrefixRoom + prefix));
+}
+
+// A long line's text is not kept past its use.
+void FileScanner::ReleaseLargeBuffers()
+{
+    const std::size_t kKeep = 4 * m_holdLimit;
+    auto shrink = [](auto& buffer, std::size_t bytes) {
+        if (buffer.capacity() * sizeof(buffer[0]) > bytes) std::remove_reference_t<decltype(buffer)>().swap(buffer);
+    };
+    shrink(m_lineUtf8, kKeep);
+    shrink(m_record, kKeep);
+    shrink(m_line, kKeep);
+    shrink(m_upper, kKeep);
+    shrink(m_reread, 2 * m_rereadBlock);
+    shrink(m_work, 2 * (m_holdLimit + kBlockSize));
 }
 
 }  // namespace textrove::search

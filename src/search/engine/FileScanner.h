@@ -1,8 +1,10 @@
-// The scan of one open file: line splitting, the encoding rule, the
-// straddling-word and in-line checks, and the file's records.
+// The scan of one file: line splitting, the straddling-word and in-line
+// checks, and the file's records. Bytes arrive in pieces from a ByteSource;
+// memory stays bounded by kHoldLimit however long a line is.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,76 +16,143 @@
 
 namespace textrove::search {
 
+// A file's bytes in order, as the scanner receives them.
+class ByteSource {
+public:
+    struct Piece {
+        unsigned char* data = nullptr;
+        std::size_t size = 0;
+        // The scanner may write to [data - headroom, data) until the next call.
+        std::size_t headroom = 0;
+        bool last = false;  // the end of the file follows this piece
+    };
+
+    virtual ~ByteSource() = default;
+    // The next piece, valid until the next call; false when no piece comes:
+    // after the last one, or when reading failed or was stopped (the line
+    // in progress is then dropped).
+    virtual bool Next(Piece& piece) = 0;
+    // Reads exactly `n` bytes at `offset` again, for a line too long to
+    // hold; false when they cannot be read.
+    virtual bool ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t n) = 0;
+};
+
 class FileScanner {
 public:
     using Print = std::function<void(std::string_view record)>;
 
+    // How long a line is held before it is streamed, and the block size for
+    // reading a streamed line again. Small values serve tests.
+    struct Limits {
+        std::size_t holdLimit;
+        std::size_t rereadBlock;
+    };
+
     // `upperWords` are the search words, upper-cased, in list order.
     FileScanner(std::vector<std::u32string> upperWords, const CancelFlag& cancel);
+    FileScanner(std::vector<std::u32string> upperWords, const CancelFlag& cancel, Limits limits);
 
-    // Reads `fd` to its end (or to a cancellation, or a read error) and hands
-    // the file's records to `print`: on the first hit an empty record and the
-    // banner naming `displayPath`, then one record per hit.
-    void Scan(int fd, std::string_view displayPath, const Print& print);
+    // Reads `source` to its end (or to a cancellation, or a read error) and
+    // hands the file's records to `print`: on the first hit an empty record
+    // and the banner naming `displayPath`, then one record per hit.
+    void Scan(ByteSource& source, text::Encoding encoding, std::string_view displayPath,
+              const Print& print);
 
-    // Bytes read per system call; lines longer than this grow the buffer.
-    static constexpr std::size_t kBlockSize = std::size_t{2} << 20;
+    // Bytes read per system call.
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+    // A line is held whole up to this length; a longer one is streamed and,
+    // when it holds a candidate, read again from its start.
+    static constexpr std::size_t kHoldLimit = std::size_t{1} << 20;
+    // Bytes kept from the end of a streamed stretch or of the previous line:
+    // room for the longest anchor and for the 9 characters a straddle needs.
+    static constexpr std::size_t kTailBytes = 64;
 
 private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-    struct AnchorState {
-        const BytePattern* pattern;
-        std::size_t next;
-        bool valid;
+    struct Pending {
+        std::size_t begin = kNone;
+        std::size_t end = 0;
+        bool inLine = false;  // an anchor stands in the line
+        bool split = false;   // a straddle may end at its start
     };
 
     const WordSet& Words(text::Encoding encoding);
-    bool Fill(int fd);
-    bool DetectLargeFile(int fd, text::Encoding& encoding);
-    void Drain(int fd);
-    std::size_t RegionEnd(std::size_t lineStart) const;
+    void Assemble(const ByteSource::Piece& piece);
+    bool ProcessBlock(std::size_t lineStart);
     bool ProcessRegion(std::size_t begin, std::size_t end);
+    bool Flush(Pending& pending);
+    void KeepForNext(std::size_t lineStart);
+    void KeepStreamTail(std::size_t from);
+    bool EnterStreaming(std::size_t lineStart);
+    bool FinishStreamedLine(std::uint64_t endOffset);
+
+    std::size_t RegionEnd(std::size_t lineStart) const;
     std::size_t LineStartBefore(std::size_t pos, std::size_t low) const;
-    std::size_t NextSplitStart(std::size_t from, std::size_t end);
     bool PreviousLine(std::size_t lineStart, std::size_t& prevStart, std::size_t& prevEnd) const;
-    void DecodeLine(std::size_t begin, std::size_t end, std::u32string& out) const;
-    void ProcessLine(std::size_t begin, std::size_t end);
-    void Report(const SearchWord& word, std::size_t begin, std::size_t end);
-    void Compact(std::size_t keepFrom);
+    std::size_t BoundaryAtOrAfter(std::size_t from, std::size_t target) const;
+    std::size_t CompletePrefix(const unsigned char* p, std::size_t n) const;
+    void DecodeBytes(const unsigned char* p, std::size_t n, std::u32string& out) const;
+
+    bool AnchorAt(std::size_t j, std::size_t end, unsigned bits) const;
+    bool AnyAnchor(std::size_t from, std::size_t end) const;
+    bool SplitCandidateAt(std::size_t s, std::size_t end);
+    std::uint32_t StraddleMask(std::size_t begin, std::size_t end);
+    void ProcessLine(std::size_t begin, std::size_t end, bool inLine, bool split);
+    bool RereadInLine(std::uint64_t start, std::uint64_t end, std::uint32_t& mask);
+    bool RereadUtf8(std::uint64_t start, std::uint64_t end);
+    void EmitHits(std::uint32_t splitBits, std::uint32_t inLineBits);
+    void EnsureLineUtf8();
+    void Report(const SearchWord& word);
+    void ReleaseLargeBuffers();
 
     std::vector<std::u32string> m_upperWords;
     const CancelFlag& m_cancel;
     std::unique_ptr<WordSet> m_utf8Words;
     std::unique_ptr<WordSet> m_cp932Words;
+    std::size_t m_longestWord = 0;
+    std::size_t m_holdLimit;
+    std::size_t m_rereadBlock;
 
-    // Per file. m_buf[0, m_end) holds whole lines from a line start: the
-    // previous complete line (for straddling words), then unprocessed data.
-    std::vector<unsigned char> m_buf;
-    std::vector<unsigned char> m_scratch;
-    std::size_t m_end = 0;
-    std::size_t m_fileSize = 0;
-    std::size_t m_readTotal = 0;
-    bool m_eof = false;
-    bool m_readError = false;
-    std::size_t m_firstLineAt = 0;  // where the file's first line starts, or kNone
+    // Per file.
     const WordSet* m_words = nullptr;
+    ByteSource* m_source = nullptr;
     const Print* m_print = nullptr;
     std::string_view m_displayPath;
     bool m_banner = false;
 
-    // Line currently being checked, and the last checked line kept upper-cased
-    // so that the next line's straddle check need not decode it again.
+    // The block being scanned: the carry from the previous piece, then the
+    // new piece. m_p[0] is always a character start.
+    unsigned char* m_p = nullptr;
+    std::size_t m_n = 0;
+    bool m_eof = false;
+    std::uint64_t m_base = 0;             // file offset of m_p[0]
+    std::size_t m_firstLineAt = kNone;    // where the file's first line starts
+    std::vector<unsigned char> m_work;    // when the carry does not fit the headroom
+    std::vector<unsigned char> m_carry;   // previous line's tail, partial line
+    std::size_t m_carryLine = 0;          // partial line's start in m_carry
+    bool m_carryFirst = true;             // the partial line is the first line
+
+    // A line longer than kHoldLimit, being streamed.
+    bool m_streaming = false;
+    std::uint64_t m_streamStart = 0;
+    bool m_streamAnchor = false;
+    std::uint32_t m_streamSplit = 0;
+
+    // The line being reported.
+    std::size_t m_lineBegin = 0;
+    std::size_t m_lineEnd = 0;
+    bool m_lineDecoded = false;
+    bool m_lineUtf8Ready = false;
+
     std::u32string m_line;
     std::u32string m_upper;
-    std::u32string m_cachedUpper;
-    std::size_t m_cachedBegin = kNone;
-    std::size_t m_cachedEnd = kNone;
+    std::u32string m_prevTail;
+    std::u32string m_head;
     std::u32string m_split;
     std::string m_lineUtf8;
-    bool m_lineUtf8Ready = false;
     std::string m_record;
-    std::vector<AnchorState> m_anchors;
+    std::vector<unsigned char> m_reread;
 };
 
 }  // namespace textrove::search

@@ -4,8 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <system_error>
+
 #include "search/engine/DirectoryLister.h"
 #include "search/engine/FileScanner.h"
+#include "search/engine/FileSource.h"
+#include "search/engine/Prefetcher.h"
 #include "text/TextCodec.h"
 
 namespace textrove::search {
@@ -59,7 +63,10 @@ void SearchEngine::FindChara(const std::string& path)
     if (fd < 0) return;
     struct stat st{};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        m_scanner->Scan(fd, display, [this](std::string_view record) { PrintText(record); });
+        FdSource source(fd);
+        text::Encoding encoding;
+        if (source.Open(encoding))
+            m_scanner->Scan(source, encoding, display, [this](std::string_view record) { PrintText(record); });
     }
     ::close(fd);
     m_sink.FileDone();
@@ -68,14 +75,54 @@ void SearchEngine::FindChara(const std::string& path)
 void SearchEngine::SearchCharacter(const SearchRequest& request)
 {
     GetFindChara(request.words);
+    // The walk and the reading run one file ahead on a second thread; the
+    // records, the progress calls and the cancellation checks stay here, in
+    // walk order.
+    Prefetcher prefetcher(m_cancel);
+    try {
+        prefetcher.Start([&] {
+            Walk(request.targetDirectory, [&](const std::string& path) { return prefetcher.AddFile(path); });
+        });
+    } catch (const std::system_error&) {
+        SearchSerially(request.targetDirectory);
+        return;
+    }
+    const FileScanner::Print print = [this](std::string_view record) { PrintText(record); };
+    Prefetcher::File file;
+    while (prefetcher.NextFile(file)) {
+        if (m_cancel.load() != 0) {
+            PrintText(kAbortRecord);
+            return;
+        }
+        m_sink.ScanningFile(file.display);
+        if (!file.opened) continue;
+        if (file.scan) m_scanner->Scan(prefetcher.Source(), file.encoding, file.display, print);
+        m_sink.FileDone();
+    }
+}
 
+void SearchEngine::SearchSerially(const std::string& targetDirectory)
+{
+    Walk(targetDirectory, [this](const std::string& path) {
+        if (m_cancel.load() != 0) {
+            PrintText(kAbortRecord);
+            return false;
+        }
+        FindChara(path);
+        return true;
+    });
+}
+
+void SearchEngine::Walk(const std::string& targetDirectory,
+                        const std::function<bool(const std::string&)>& onFile)
+{
     // Per level: the recorded directory paths (entry 0 unused), how many are
     // valid and which is current. Every path ends in '/'.
     std::array<std::array<std::string, kDirEntries>, kDirLevels> dirPath;
     std::array<std::int16_t, kDirLevels> dirCount{};
     std::array<std::int16_t, kDirLevels> dirIndex{};
 
-    std::string target = request.targetDirectory;
+    std::string target = targetDirectory;
     if (target.empty() || target.back() != '/') target += '/';
     int level = 0;
     dirIndex[0] = 1;
@@ -84,16 +131,14 @@ void SearchEngine::SearchCharacter(const SearchRequest& request)
 
     std::vector<std::string> files;
     std::vector<std::string> subdirs;
+    std::string path;
     for (;;) {
         const std::string& dir = dirPath[level][dirIndex[level]];
         const bool deeper = level < kDirLevels - 1;
         m_lister->List(dir, deeper ? kMaxSubdirs : 0, files, subdirs);
         for (const std::string& name : files) {
-            if (m_cancel.load() != 0) {
-                PrintText(kAbortRecord);
-                return;
-            }
-            FindChara(dir + name);
+            path.assign(dir).append(name);
+            if (!onFile(path)) return;
         }
         if (deeper) {
             auto& next = dirPath[level + 1];

@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -58,6 +59,12 @@ public:
     void PrintText(std::string_view record);
 
 private:
+    // The walk: every file path in walk order to `onFile`, which returns false
+    // to end the walk.
+    void Walk(const std::string& targetDirectory, const std::function<bool(const std::string&)>& onFile);
+    // The walk and the scan on this thread alone.
+    void SearchSerially(const std::string& targetDirectory);
+
     ResultSink& m_sink;
     CancelFlag& m_cancel;
     std::array<std::string, kMaxWords + 1> m_findWord;  // slots 1..m_findWordCount

@@ -1,10 +1,12 @@
 // The search words prepared for one file encoding: the words themselves for
-// the exact test, and byte anchors that every line holding a word must
-// contain, so that only such lines are decoded.
+// the exact test, byte anchors that every line holding a word must contain,
+// and the byte shapes of a line break that a straddling word can cross, so
+// that only candidate lines are decoded.
 #pragma once
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -24,33 +26,70 @@ struct SearchWord {
     std::vector<BytePattern> anchors;
 };
 
+// Bucket of the one-pass search that stands for a possible straddle: a byte
+// that may end a word's head, a line terminator, a byte that may start its
+// tail (or the LF of CR LF).
+inline constexpr int kSplitBucket = MultiSearch::kBuckets - 1;
+
 class WordSet {
 public:
     WordSet(const std::vector<std::u32string>& upperWords, text::Encoding encoding);
+    WordSet(const WordSet&) = delete;  // the buckets point into m_words
+    WordSet& operator=(const WordSet&) = delete;
 
     text::Encoding encoding() const { return m_encoding; }
     const std::vector<SearchWord>& words() const { return m_words; }
 
     // Whether some word can straddle a line break.
     bool HasSplitWords() const { return m_hasSplit; }
-    // A line can complete a straddling word only if its first character
-    // upper-cases to a non-first character of such a word; these are the
-    // encodings of all such characters.
-    bool MaySplitStartAt(const unsigned char* data, std::size_t avail) const;
-    // Whether the upper-cased character is a non-first character of a word
-    // that can straddle.
-    bool IsSplitChar(char32_t c) const
+
+    // One pass over raw bytes finds anchor candidates (buckets 0-6) and
+    // straddle candidates (kSplitBucket).
+    const MultiSearch& Search() const { return m_search; }
+    // Anchors to confirm for a bucket: a hit at j stands for the anchor at
+    // j - offset.
+    struct BucketAnchor {
+        const BytePattern* pattern;
+        std::size_t offset;
+    };
+    const std::vector<BucketAnchor>& BucketAnchors(int bucket) const
     {
-        return std::find(m_splitChars.begin(), m_splitChars.end(), c) != m_splitChars.end();
+        return m_bucketAnchors[static_cast<std::size_t>(bucket)];
+    }
+    // Longest anchor in bytes.
+    std::size_t MaxAnchorBytes() const { return m_maxAnchor; }
+
+    // A line whose first character upper-cases to `first` can complete a
+    // straddling word only if the previous line ends in one of these byte
+    // strings (the encodings of the characters that may precede `first` in
+    // a word); null when `first` follows nothing.
+    const std::vector<std::string>* PrecedingEncodings(char32_t first) const;
+
+    // Byte-level test for a line break: the bytes before it (`before` bytes
+    // readable backwards from `end`) may end in a character that precedes
+    // another in a word, and the bytes after it (`after` readable from
+    // `start`) may begin with such a following character.
+    bool MaySplitAt(const unsigned char* end, std::size_t before, const unsigned char* start,
+                    std::size_t after) const
+    {
+        const bool last = m_lastOne[end[-1]] ||
+                          (before >= 2 && m_lastTwo[static_cast<std::size_t>(end[-2]) << 8 | end[-1]]);
+        return last && (m_firstOne[start[0]] ||
+                        (after >= 2 && m_firstTwo[static_cast<std::size_t>(start[0]) << 8 | start[1]]));
     }
 
 private:
     text::Encoding m_encoding;
     std::vector<SearchWord> m_words;
     bool m_hasSplit = false;
-    std::array<bool, 256> m_splitFirstByte{};
-    std::vector<std::string> m_splitStarts;
-    std::u32string m_splitChars;
+    std::vector<std::pair<char32_t, std::vector<std::string>>> m_preceding;
+    // One-byte encodings, and the first (last) two bytes of longer ones, of
+    // the characters that may follow (precede) another within a word.
+    std::bitset<256> m_firstOne, m_lastOne;
+    std::bitset<65536> m_firstTwo, m_lastTwo;
+    MultiSearch m_search;
+    std::array<std::vector<BucketAnchor>, MultiSearch::kBuckets> m_bucketAnchors;
+    std::size_t m_maxAnchor = 0;
 };
 
 // Every code point whose simple upper case is `c`, from ICU.

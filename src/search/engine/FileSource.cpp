@@ -1,0 +1,179 @@
+#include "search/engine/FileSource.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+namespace textrove::search {
+
+namespace {
+
+// Length of the prefix that ends before a UTF-8 sequence cut off at the end.
+std::size_t CompleteUtf8(const unsigned char* p, std::size_t n)
+{
+    for (std::size_t k = 1; k <= 3 && k <= n; ++k) {
+        const unsigned char b = p[n - k];
+        if ((b & 0xC0) == 0x80) continue;
+        if (b < 0x80) return n;
+        const std::size_t need = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+        return k < need ? n - k : n;
+    }
+    return n;
+}
+
+std::string_view View(const unsigned char* p, std::size_t n)
+{
+    return std::string_view(reinterpret_cast<const char*>(p), n);
+}
+
+}  // namespace
+
+std::size_t FirstReadSize(std::uint64_t knownSize)
+{
+    return knownSize < FileScanner::kBlockSize ? static_cast<std::size_t>(knownSize) + 1
+                                               : FileScanner::kBlockSize;
+}
+
+bool ReadBlock(int fd, unsigned char* buffer, std::size_t want, std::uint64_t knownSize,
+               std::uint64_t& total, std::size_t& got, bool& eof)
+{
+    got = 0;
+    while (got < want) {
+        const ssize_t r = ::read(fd, buffer + got, want - got);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (r == 0) {
+            eof = true;
+            break;
+        }
+        got += static_cast<std::size_t>(r);
+        total += static_cast<std::uint64_t>(r);
+        if (got < want && total >= knownSize) {
+            eof = true;
+            break;
+        }
+    }
+    return true;
+}
+
+bool ReadExactlyAt(int fd, std::uint64_t offset, unsigned char* buffer, std::size_t n)
+{
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t r = ::pread(fd, buffer + done, n - done, static_cast<off_t>(offset + done));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (r == 0) return false;
+        done += static_cast<std::size_t>(r);
+    }
+    return true;
+}
+
+bool Utf8Check::Feed(const unsigned char* p, std::size_t n)
+{
+    if (!m_valid) return false;
+    std::size_t i = 0;
+    if (m_carryLength > 0) {
+        // Finish the character begun in the previous block.
+        const unsigned char lead = m_carry[0];
+        const std::size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        while (m_carryLength < need && i < n) m_carry[m_carryLength++] = p[i++];
+        if (m_carryLength < need) return true;  // still cut off
+        m_valid = text::IsValidUtf8(View(m_carry, m_carryLength));
+        m_high = true;
+        m_carryLength = 0;
+        if (!m_valid) return false;
+    }
+    const std::size_t complete = i + CompleteUtf8(p + i, n - i);
+    bool high = false;
+    if (!text::IsValidUtf8(View(p + i, complete - i), high)) {
+        m_valid = false;
+        return false;
+    }
+    m_high = m_high || high;
+    m_carryLength = n - complete;
+    std::memcpy(m_carry, p + complete, m_carryLength);
+    return true;
+}
+
+text::Encoding Utf8Check::Finish()
+{
+    if (m_carryLength > 0) m_valid = false;  // cut off inside a character
+    return m_valid && m_high ? text::Encoding::Utf8 : text::Encoding::Cp932;
+}
+
+bool FileEncoding(int fd, const unsigned char* head, std::size_t n, bool eof, std::uint64_t offset,
+                  std::vector<unsigned char>& scratch, text::Encoding& encoding)
+{
+    Utf8Check check;
+    check.Feed(head, n);
+    return FinishEncoding(fd, check, eof, offset, scratch, encoding);
+}
+
+bool FinishEncoding(int fd, Utf8Check& check, bool eof, std::uint64_t offset,
+                    std::vector<unsigned char>& scratch, text::Encoding& encoding)
+{
+    encoding = text::Encoding::Cp932;
+    if (!check.Valid()) return true;
+    const std::size_t block = FileScanner::kBlockSize;
+    if (scratch.size() < block) scratch.resize(block);
+    while (!eof) {
+        const ssize_t r = ::pread(fd, scratch.data(), block, static_cast<off_t>(offset));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (r == 0) break;
+        offset += static_cast<std::uint64_t>(r);
+        if (!check.Feed(scratch.data(), static_cast<std::size_t>(r))) return true;
+    }
+    encoding = check.Finish();
+    return true;
+}
+
+bool FdSource::Open(text::Encoding& encoding)
+{
+    struct stat st{};
+    m_size = ::fstat(m_fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    const std::size_t want = FirstReadSize(m_size);
+    m_buffer.resize(kHeadroom + std::max(want, FileScanner::kBlockSize));
+    if (!ReadBlock(m_fd, m_buffer.data() + kHeadroom, want, m_size, m_total, m_firstSize, m_eof))
+        return false;
+    if (!FileEncoding(m_fd, m_buffer.data() + kHeadroom, m_firstSize, m_eof, m_total, m_scratch,
+                      encoding))
+        return false;
+    m_firstPending = true;
+    return true;
+}
+
+bool FdSource::Next(Piece& piece)
+{
+    if (m_done) return false;
+    piece.data = m_buffer.data() + kHeadroom;
+    piece.headroom = kHeadroom;
+    if (m_firstPending) {
+        m_firstPending = false;
+        piece.size = m_firstSize;
+    } else if (!ReadBlock(m_fd, piece.data, FileScanner::kBlockSize, m_size, m_total, piece.size, m_eof)) {
+        m_done = true;
+        return false;
+    }
+    piece.last = m_eof;
+    m_done = m_eof;
+    return true;
+}
+
+bool FdSource::ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t n)
+{
+    return ReadExactlyAt(m_fd, offset, buffer, n);
+}
+
+}  // namespace textrove::search

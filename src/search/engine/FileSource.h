@@ -1,0 +1,82 @@
+// Reading a regular file for the scan: whole blocks, and the encoding rule,
+// which needs the whole file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "search/engine/FileScanner.h"
+#include "text/TextCodec.h"
+
+namespace textrove::search {
+
+// Free space before each block after the first, where the scanner puts the
+// bytes it carries over, so that most blocks need no copy.
+inline constexpr std::size_t kHeadroom = 4096;
+
+// How much to ask for first: a file smaller than a block in one read that
+// also shows its end.
+std::size_t FirstReadSize(std::uint64_t knownSize);
+
+// Reads up to `want` bytes at the file position into `buffer`. A short read
+// of a regular file that has reached its known size is its end (this saves
+// the read that would return 0). False on a read error.
+bool ReadBlock(int fd, unsigned char* buffer, std::size_t want, std::uint64_t knownSize,
+               std::uint64_t& total, std::size_t& got, bool& eof);
+
+// The encoding of a file that begins with head[0, n) (the whole file when
+// `eof`): UTF-8 when all of it is valid UTF-8 with some byte of 0x80 or above,
+// CP932 otherwise. Reads the rest with pread from `offset` when the head
+// cannot decide. False on a read error.
+bool FileEncoding(int fd, const unsigned char* head, std::size_t n, bool eof, std::uint64_t offset,
+                  std::vector<unsigned char>& scratch, text::Encoding& encoding);
+
+// The encoding rule fed block by block: whether everything fed so far is
+// valid UTF-8 (a character may cross blocks) and holds a byte of 0x80 or
+// above.
+class Utf8Check {
+public:
+    // False once the bytes are known not to be valid UTF-8.
+    bool Feed(const unsigned char* p, std::size_t n);
+    // At the end of the file: the encoding.
+    text::Encoding Finish();
+    bool Valid() const { return m_valid; }
+
+private:
+    unsigned char m_carry[4] = {};
+    std::size_t m_carryLength = 0;
+    bool m_valid = true;
+    bool m_high = false;
+};
+
+// The same for a file whose bytes up to `offset` went through `check`.
+bool FinishEncoding(int fd, Utf8Check& check, bool eof, std::uint64_t offset,
+                    std::vector<unsigned char>& scratch, text::Encoding& encoding);
+
+// Reads exactly `n` bytes at `offset`.
+bool ReadExactlyAt(int fd, std::uint64_t offset, unsigned char* buffer, std::size_t n);
+
+// A file read on the scanning thread itself.
+class FdSource : public ByteSource {
+public:
+    explicit FdSource(int fd) : m_fd(fd) {}
+    // Reads the first block and decides the encoding; false on a read error.
+    bool Open(text::Encoding& encoding);
+    bool Next(Piece& piece) override;
+    bool ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t n) override;
+
+private:
+    int m_fd;
+    std::uint64_t m_size = 0;
+    std::uint64_t m_total = 0;
+    bool m_eof = false;
+    bool m_firstPending = false;
+    bool m_done = false;
+    std::size_t m_firstSize = 0;
+    std::vector<unsigned char> m_buffer;
+    std::vector<unsigned char> m_scratch;
+};
+
+}  // namespace textrove::search
