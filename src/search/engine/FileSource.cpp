@@ -144,7 +144,8 @@ bool FdSource::Open(text::Encoding& encoding)
     struct stat st{};
     m_size = ::fstat(m_fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
     const std::size_t want = FirstReadSize(m_size);
-    m_buffer.resize(kHeadroom + std::max(want, FileScanner::kBlockSize));
+    const std::size_t need = kHeadroom + std::max(want, FileScanner::kBlockSize);
+    if (m_buffer.size() < need) m_buffer.resize(need);
     if (!ReadBlock(m_fd, m_buffer.data() + kHeadroom, want, m_size, m_total, m_firstSize, m_eof))
         return false;
     if (!FileEncoding(m_fd, m_buffer.data() + kHeadroom, m_firstSize, m_eof, m_total, m_scratch,

@@ -61,7 +61,12 @@ bool ReadExactlyAt(int fd, std::uint64_t offset, unsigned char* buffer, std::siz
 // A file read on the scanning thread itself.
 class FdSource : public ByteSource {
 public:
-    explicit FdSource(int fd) : m_fd(fd) {}
+    // The buffers belong to the caller, so that scanning file after file
+    // reuses them instead of allocating a block per file.
+    FdSource(int fd, std::vector<unsigned char>& buffer, std::vector<unsigned char>& scratch)
+        : m_fd(fd), m_buffer(buffer), m_scratch(scratch)
+    {
+    }
     // Reads the first block and decides the encoding; false on a read error.
     bool Open(text::Encoding& encoding);
     bool Next(Piece& piece) override;
@@ -75,8 +80,8 @@ private:
     bool m_firstPending = false;
     bool m_done = false;
     std::size_t m_firstSize = 0;
-    std::vector<unsigned char> m_buffer;
-    std::vector<unsigned char> m_scratch;
+    std::vector<unsigned char>& m_buffer;
+    std::vector<unsigned char>& m_scratch;
 };
 
 }  // namespace textrove::search

@@ -63,7 +63,7 @@ void SearchEngine::FindChara(const std::string& path)
     if (fd < 0) return;
     struct stat st{};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        FdSource source(fd);
+        FdSource source(fd, m_readBuffer, m_readScratch);
         text::Encoding encoding;
         if (source.Open(encoding))
             m_scanner->Scan(source, encoding, display, [this](std::string_view record) { PrintText(record); });

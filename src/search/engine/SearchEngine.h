@@ -71,6 +71,8 @@ private:
     std::int16_t m_findWordCount = 0;
     std::unique_ptr<FileScanner> m_scanner;
     std::unique_ptr<DirectoryLister> m_lister;
+    std::vector<unsigned char> m_readBuffer;   // FindChara's read block, reused per file
+    std::vector<unsigned char> m_readScratch;
 };
 
 }  // namespace textrove::search

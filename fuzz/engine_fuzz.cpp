@@ -1,0 +1,154 @@
+// Arbitrary bytes as a file, plus up to three arbitrary words, through the
+// encoding rule, line splitting and the scan. Checked against a plain reading
+// of the matching rules: every hit record names a word and a line of the
+// input, the word lies in that line or straddles its start, records come in
+// line order, and no hit is missing.
+//
+// Input: byte 0 = number of words (mod 4); per word a length byte (mod 8, +1)
+// and that many bytes; the rest is the file.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "search/engine/ResultSink.h"
+#include "search/engine/SearchEngine.h"
+#include "text/TextCodec.h"
+
+namespace {
+
+namespace search = textrove::search;
+namespace text = textrove::text;
+
+struct Collect final : search::ResultSink {
+    std::vector<std::string> records;
+    bool Append(std::string_view record, std::string&) override
+    {
+        records.emplace_back(record);
+        return true;
+    }
+};
+
+struct Line {
+    std::u32string upper;
+    std::string shown;
+};
+
+std::vector<Line> ReadLines(const std::string& bytes)
+{
+    const text::Encoding encoding = text::DetectEncoding(bytes);
+    std::size_t pos = encoding == text::Encoding::Utf8 ? text::Utf8BomLength(bytes) : 0;
+    std::vector<Line> lines;
+    while (pos < bytes.size()) {
+        const std::size_t end = bytes.find_first_of("\r\n", pos);
+        const std::size_t stop = end == std::string::npos ? bytes.size() : end;
+        const std::u32string decoded = text::Decode(std::string_view(bytes).substr(pos, stop - pos), encoding);
+        lines.push_back({text::ToUpper(decoded), text::U32ToUtf8(decoded)});
+        if (stop == bytes.size()) break;
+        pos = stop + ((bytes[stop] == '\r' && stop + 1 < bytes.size() && bytes[stop + 1] == '\n') ? 2 : 1);
+    }
+    return lines;
+}
+
+bool Straddles(const std::u32string& prev, const std::u32string& cur, const std::u32string& word)
+{
+    const std::size_t n = word.size();
+    if (n < 2) return false;
+    const std::size_t tail = std::min(prev.size(), n - 1);
+    const std::u32string joined = prev.substr(prev.size() - tail) + cur.substr(0, n - 1);
+    return joined.find(word) != std::u32string::npos;
+}
+
+bool Occurs(const std::vector<Line>& lines, std::size_t i, const std::u32string& word)
+{
+    return lines[i].upper.find(word) != std::u32string::npos;
+}
+
+bool StraddlesAt(const std::vector<Line>& lines, std::size_t i, const std::u32string& word)
+{
+    return i > 0 && Straddles(lines[i - 1].upper, lines[i].upper, word);
+}
+
+std::string ScratchFile()
+{
+    static std::string path = [] {
+        // Memory-backed when the machine has it: the file is rewritten per input.
+        char shm[] = "/dev/shm/textrove-fuzz.XXXXXX";
+        char tmp[] = "/tmp/textrove-fuzz.XXXXXX";
+        const char* dir = mkdtemp(shm);
+        if (!dir) dir = mkdtemp(tmp);
+        if (!dir) std::abort();
+        static const std::string folder = dir;
+        std::atexit([] {
+            ::unlink((folder + "/f").c_str());
+            ::rmdir(folder.c_str());
+        });
+        return folder + "/f";
+    }();
+    return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    std::size_t at = 0;
+    std::vector<std::string> words;
+    const int count = size > 0 ? data[at++] % 4 : 0;
+    for (int k = 0; k < count && at < size; ++k) {
+        const std::size_t len = std::min<std::size_t>(data[at++] % 8 + 1, size - at);
+        const std::string word =
+            search::WordAsAdded(text::LossyUtf8({reinterpret_cast<const char*>(data + at), len}));
+        at += len;
+        if (!word.empty()) words.push_back(word);
+    }
+    const std::string bytes(reinterpret_cast<const char*>(data + at), size - at);
+
+    const std::string path = ScratchFile();
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) std::abort();
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+
+    // One engine for the whole run, as one search reuses it for every file:
+    // its buffers are large and would dominate each execution.
+    static Collect sink;
+    static search::CancelFlag cancel{0};
+    static search::SearchEngine engine(sink, cancel);
+    sink.records.clear();
+    engine.GetFindChara(words);
+    engine.FindChara(path);
+
+    const std::vector<Line> lines = ReadLines(bytes);
+    std::vector<std::u32string> upperWords;
+    for (const std::string& w : words) upperWords.push_back(text::Utf8ToU32(w));
+    std::size_t expected = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        for (const std::u32string& w : upperWords) expected += StraddlesAt(lines, i, w) + Occurs(lines, i, w);
+
+    const std::vector<std::string>& r = sink.records;
+    if (r.empty()) std::abort();                      // the header is always there
+    if (expected == 0) {
+        if (r.size() != 1) std::abort();              // a file without hits leaves no trace
+        return 0;
+    }
+    if (r.size() != 3 + expected || !r[1].empty() || r[2] != std::string(search::kBannerHead) + path + search::kBannerTail)
+        std::abort();
+    std::size_t line = 0;
+    for (std::size_t k = 3; k < r.size(); ++k) {
+        bool found = false;
+        for (; line < lines.size() && !found; ) {
+            for (std::size_t w = 0; w < words.size() && !found; ++w) {
+                const std::string head = words[w] + " :";
+                found = r[k] == head + lines[line].shown &&
+                        (Occurs(lines, line, upperWords[w]) || StraddlesAt(lines, line, upperWords[w]));
+            }
+            if (!found) ++line;
+        }
+        if (!found) std::abort();  // not a line of the input, or out of order
+    }
+    return 0;
+}
