@@ -29,7 +29,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+tests=OFF
+[ "$mode" = test ] && tests=ON
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTEXTROVE_BUILD_GUI=ON \
+  -DTEXTROVE_BUILD_TESTS=$tests >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
 case "$mode" in
