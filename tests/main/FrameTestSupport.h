@@ -1,104 +1,100 @@
-// Shared by the main window and result pane suites: a private settings
-// directory per test and a Prompts that answers without opening dialogs.
+// Shared by the main window and result pane suites: a main window over a
+// private settings directory, and a Prompts that answers without dialogs.
 #pragma once
 
-#include <QByteArray>
-#include <QMessageBox>
-#include <QString>
-#include <QStringList>
+#include <QApplication>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTextCursor>
 
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <string>
+#include <memory>
 
+#include "main/MainForm.h"
 #include "main/Prompts.h"
+#include "results/Form_SerchAns.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
 
 namespace textrove::testing {
 
-// Points $XDG_CONFIG_HOME at a fresh directory for the test's lifetime.
-class SettingsSandbox : public ::testing::Test {
+// $XDG_CONFIG_HOME points at a fresh directory for the test's lifetime.
+class FrameTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_config.isValid());
-        m_hadXdg = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
         m_oldXdg = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
     }
     void TearDown() override
     {
-        if (m_hadXdg)
-            qputenv("XDG_CONFIG_HOME", m_oldXdg);
-        else
-            qunsetenv("XDG_CONFIG_HOME");
+        frame.reset();
+        m_oldXdg.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", m_oldXdg);
+    }
+    // Creation, load, first display and first activation.
+    void Start()
+    {
+        frame = std::make_unique<MainForm>();
+        frame->show();
+        frame->Form_Activate();
+        QApplication::processEvents();
+    }
+    Form_SerchAns* Pane() const { return frame->SerchAnsPane(); }
+    QPlainTextEdit* Box() const { return Pane()->SerchAns(); }
+    bool Enabled(const char* item) const { return frame->MenuItem(item)->isEnabled(); }
+    void Append(const QStringList& records)
+    {
+        QString error;
+        ASSERT_TRUE(Pane()->AppendRecords(records, &error)) << error.toStdString();
+    }
+    void Select(int from, int to)
+    {
+        QTextCursor c = Box()->textCursor();
+        c.setPosition(from);
+        c.setPosition(to, QTextCursor::KeepAnchor);
+        Box()->setTextCursor(c);
     }
 
-    static std::string Stored(const char* key)
-    {
-        return settings::ReadProfile(settings::kSectionWindowSize, key, "<missing>");
-    }
-    static void Store(const char* key, const std::string& value)
-    {
-        ASSERT_TRUE(settings::WriteProfile(settings::kSectionWindowSize, key, value));
-    }
-
+    std::unique_ptr<MainForm> frame;
     QTemporaryDir m_config;
 
 private:
-    bool m_hadXdg = false;
     QByteArray m_oldXdg;
 };
 
-// Answers from queues and records what was asked.
+// Answers from queues ("" / the default button once they run out) and records what was asked.
 class ScriptedPrompts : public Prompts {
 public:
     struct Question {
         QString title, text;
         QMessageBox::Icon icon;
-        QMessageBox::StandardButtons buttons;
-        QMessageBox::StandardButton defaultButton;
+        QMessageBox::StandardButtons buttons = {};
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     };
-
-    std::deque<QString> saveNames;  // "" once they run out (cancel)
-    std::deque<QMessageBox::StandardButton> answers;
-    QStringList saveTitles, offeredNames;
-    QList<QStringList> saveFilters;
-    QList<Question> questions;
-    QList<Question> messages;  // buttons/defaultButton unused
+    QStringList saveNames, saveTitles, saveFilters, offeredNames;
+    QList<QMessageBox::StandardButton> answers;
+    QList<Question> questions, messages;
 
     QString AskSaveFileName(QWidget*, const QString& title, const QStringList& filters,
                             const QString& initialName) override
     {
         saveTitles << title;
-        saveFilters << filters;
+        saveFilters = filters;
         offeredNames << initialName;
-        return Take(saveNames, QString());
+        return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
     }
-    QMessageBox::StandardButton Ask(QWidget*, const QString& title, const QString& text,
-                                    QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
+    QMessageBox::StandardButton Ask(QWidget*, const QString& title, const QString& text, QMessageBox::Icon icon,
+                                    QMessageBox::StandardButtons buttons,
                                     QMessageBox::StandardButton defaultButton) override
     {
         questions << Question{title, text, icon, buttons, defaultButton};
-        return Take(answers, defaultButton);
+        return answers.isEmpty() ? defaultButton : answers.takeFirst();
     }
     void Message(QWidget*, const QString& title, const QString& text, QMessageBox::Icon icon) override
     {
-        messages << Question{title, text, icon, {}, QMessageBox::NoButton};
-    }
-
-private:
-    template <typename T>
-    static T Take(std::deque<T>& queue, T fallback)
-    {
-        if (queue.empty())
-            return fallback;
-        T value = queue.front();
-        queue.pop_front();
-        return value;
+        messages << Question{title, text, icon};
     }
 };
 

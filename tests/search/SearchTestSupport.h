@@ -1,11 +1,11 @@
-// Temporary trees and recording sinks for the engine tests.
+// Temporary trees, a recording sink and a plain reference reading for the
+// engine tests.
 #pragma once
 
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -20,7 +20,9 @@
 namespace enginetest {
 
 namespace fs = std::filesystem;
+namespace text = textrove::text;
 using namespace textrove::search;
+using Strings = std::vector<std::string>;
 
 class TempTree {
 public:
@@ -32,43 +34,35 @@ public:
     }
     ~TempTree()
     {
-        std::error_code ec;
-        // Restore permissions that tests took away so the tree can go.
-        for (auto it = fs::recursive_directory_iterator(
-                 m_root, fs::directory_options::skip_permission_denied, ec);
-             it != fs::recursive_directory_iterator(); it.increment(ec)) {
-            if (!it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all,
-                                                   fs::perm_options::add, ec);
-        }
+        std::error_code ec;  // give back permissions tests took away, so the tree can go
+        for (fs::recursive_directory_iterator it(m_root, fs::directory_options::skip_permission_denied, ec), end;
+             it != end; it.increment(ec))
+            if (!it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
         fs::remove_all(m_root, ec);
     }
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
 
-    // Root path with a trailing '/', as the walk joins it.
+    // Root with a trailing '/', as the walk joins it.
     std::string Root() const { return m_root.string() + "/"; }
     std::string Path(const std::string& rel) const { return Root() + rel; }
-
     void File(const std::string& rel, const std::string& bytes) const
     {
         fs::create_directories(fs::path(Path(rel)).parent_path());
-        std::ofstream out(Path(rel), std::ios::binary);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(Path(rel), std::ios::binary) << bytes;
     }
-    void Dir(const std::string& rel) const { fs::create_directories(Path(rel)); }
 
 private:
     fs::path m_root;
 };
 
-// Names of a directory's visible entries in the kernel's listing order.
-inline std::vector<std::string> ListingOrder(const std::string& dir)
+// Visible entry names of a directory in the kernel's listing order.
+inline Strings ListingOrder(const std::string& dir)
 {
-    std::vector<std::string> names;
+    Strings names;
     if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) {
+        while (dirent* e = readdir(d))
             if (e->d_name[0] != '.') names.emplace_back(e->d_name);
-        }
         closedir(d);
     }
     return names;
@@ -78,147 +72,117 @@ class RecordingSink : public ResultSink {
 public:
     bool Append(std::string_view record, std::string& error) override
     {
-        ++appendCalls;
-        if (failFrom >= 0 && appendCalls > failFrom) {
+        if (failFrom >= 0 && static_cast<int>(records.size()) >= failFrom) {
             error = "full";
             attempted.emplace_back(record);
             return false;
         }
         records.emplace_back(record);
-        if (cancel && cancelAfter >= 0 && static_cast<int>(records.size()) == cancelAfter)
-            cancel->store(255);
+        if (static_cast<int>(records.size()) == cancelAfter) cancel->store(255);
         return true;
     }
     void ReportFailure(const std::string& description) override { failures.push_back(description); }
     void ScanningFile(std::string_view path) override { scanned.emplace_back(path); }
 
-    // The pane's text: each record after CR LF.
-    std::string Pane() const
-    {
-        std::string text;
-        for (const auto& r : records) text += "\r\n" + r;
-        return text;
-    }
-
-    std::vector<std::string> records;
-    std::vector<std::string> attempted;
-    std::vector<std::string> failures;
-    std::vector<std::string> scanned;
-    int appendCalls = 0;
-    int failFrom = -1;      // appends after this many fail
-    int cancelAfter = -1;   // set the flag once this many records are held
+    Strings records, attempted, failures, scanned;
+    int failFrom = -1;     // appends fail once this many records are held
+    int cancelAfter = -1;  // the flag goes up once this many records are held
     CancelFlag* cancel = nullptr;
 };
 
-struct SearchRun {
-    std::vector<std::string> records;
-    std::vector<std::string> scanned;
-};
-
-inline SearchRun Search(const std::string& target, std::vector<std::string> words)
+inline RecordingSink Search(const std::string& target, Strings words, CancelFlag* flag = nullptr,
+                            int cancelAfter = -1)
 {
+    CancelFlag own{0};
     RecordingSink sink;
-    CancelFlag flag{0};
-    SearchEngine engine(sink, flag);
-    engine.SearchCharacter({target, std::move(words)});
-    return {sink.records, sink.scanned};
+    sink.cancel = flag ? flag : &own;
+    sink.cancelAfter = cancelAfter;
+    SearchEngine(sink, *sink.cancel).SearchCharacter({target, std::move(words)});
+    return sink;
 }
 
-// Records of a search over a tree holding the one file "f" with `bytes`,
-// without the header record.
-inline std::vector<std::string> HitsIn(const std::string& bytes, std::vector<std::string> words)
+// Records after the header of a search over a tree holding only "f".
+inline Strings HitsIn(const std::string& bytes, Strings words)
 {
     TempTree tree;
     tree.File("f", bytes);
-    auto run = Search(tree.Root(), std::move(words));
-    std::vector<std::string> out(run.records.begin() + 1, run.records.end());
-    for (auto& r : out) {
-        const std::string root = tree.Root();
-        auto at = r.find(root);
-        if (at != std::string::npos) r.replace(at, root.size(), "<root>/");
-    }
-    return out;
+    auto records = Search(tree.Root(), std::move(words)).records;
+    records.erase(records.begin());
+    for (auto& r : records)
+        if (auto at = r.find(tree.Root()); at != std::string::npos) r.replace(at, tree.Root().size(), "<root>/");
+    return records;
 }
 
-inline std::vector<std::string> Block(std::vector<std::string> hits)
+inline Strings Block(const Strings& hits)
 {
-    std::vector<std::string> out{"", "----- ファイル名 : <root>/f -----"};
+    Strings out{"", "----- ファイル名 : <root>/f -----"};
     out.insert(out.end(), hits.begin(), hits.end());
     return out;
 }
 
-namespace text = textrove::text;
-
-// Plain reading: decode each whole line, upper-case, two substring searches.
-inline std::vector<std::string> PlainReading(const std::string& bytes, const std::vector<std::string>& words,
-                                   const std::string& path)
+// Reference: decode each whole line, upper-case it, look for each word
+// straddling from the previous line and inside the line.
+inline Strings PlainReading(const std::string& bytes, const Strings& words, const std::string& path)
 {
-    std::vector<std::u32string> ws;
-    for (const auto& w : words) ws.push_back(text::Utf8ToU32(text::ToUpperUtf8(w)));
     const auto encoding = text::DetectEncoding(bytes);
     std::size_t pos = encoding == text::Encoding::Utf8 ? text::Utf8BomLength(bytes) : 0;
-    std::vector<std::string> out;
+    Strings out;
     std::u32string prev;
     while (pos < bytes.size()) {
-        std::size_t end = pos;
-        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
+        std::size_t end = bytes.find_first_of("\r\n", pos);
+        if (end == std::string::npos) end = bytes.size();
         const std::u32string line = text::Decode(bytes.substr(pos, end - pos), encoding);
         const std::u32string u = text::ToUpper(line);
-        for (std::size_t j = 0; j < ws.size(); ++j) {
-            const std::u32string& w = ws[j];
-            const std::size_t n = w.size();
-            auto report = [&] {
-                if (out.empty()) {
-                    out.push_back("");
-                    out.push_back("----- ファイル名 : " + path + " -----");
-                }
+        for (const auto& word : words) {
+            const std::u32string w = text::Utf8ToU32(text::ToUpperUtf8(word));
+            const std::size_t t = std::min(w.size() - 1, prev.size());
+            const std::u32string split = prev.substr(prev.size() - t) + u.substr(0, w.size() - 1);
+            for (bool hit : {split.find(w) != std::u32string::npos, u.find(w) != std::u32string::npos}) {
+                if (!hit) continue;
+                if (out.empty()) out = {"", "----- ファイル名 : " + path + " -----"};
                 out.push_back(text::U32ToUtf8(w) + " :" + text::U32ToUtf8(line));
-            };
-            const std::size_t t = std::min(n - 1, prev.size());
-            const std::u32string split = prev.substr(prev.size() - t) + u.substr(0, n - 1);
-            if (split.find(w) != std::u32string::npos) report();
-            if (u.find(w) != std::u32string::npos) report();
+            }
         }
         prev = u;
-        if (end < bytes.size() && bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n')
-            ++end;
-        pos = end + 1;
+        pos = end + (bytes.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
     return out;
 }
 
 struct Alphabet {
-    std::vector<std::string> pieces;
-    std::vector<std::string> words;
+    Strings pieces, words;
 };
 
 // Pieces chosen to trap byte-level shortcuts: trail bytes that look like
-// letters or '\\', duplicate encodings, lone lead bytes, all line ends.
+// letters or '\\', duplicate encodings, lone lead bytes, every line end,
+// case pairs whose upper case lies outside ASCII or maps from it.
 inline const Alphabet kShiftJis = {
-    {"a", "A", "b", "B", "c", "\\", "@", " ", "\x83\x5C", "\x83\x61", "\x83\x41", "\x82\x60",
-     "\x82\x81", "\x87\x90", "\x81\xE0", "\x81", "\xFF", "\x8C\x9F", "\x8D\xF5", std::string(1, '\0'),
-     "\r", "\n", "\r\n", "\r\n", "\n"},
+    {"a", "A", "b", "B", "c", "\\", "@", " ", "\x83\x5C", "\x83\x61", "\x83\x41", "\x82\x60", "\x82\x81",
+     "\x87\x90", "\x81\xE0", "\x81", "\xFF", "\x8C\x9F", "\x8D\xF5", std::string(1, '\0'), "\r", "\n",
+     "\r\n", "\r\n", "\n"},
     {"a", "ab", "ABC", "ソ", "ａ", "≒A", "ca", "\\", "b\\a", "ヂa", "アb", "検索"}};
-
 inline const Alphabet kUtf8 = {
-    {"a", "s", "S", "i", "I", "\xC5\xBF", "\xC4\xB1", "\xC3\xA9", "\xC3\x89", "\xC3\x9F", "\xCE\xA3",
-     "\xCF\x83", "\xCF\x82", "k", "\xE2\x84\xAA", " ", "\r", "\n", "\r\n", "\n"},
+    {"a", "s", "S", "i", "I", "\xC5\xBF", "\xC4\xB1", "\xC3\xA9", "\xC3\x89", "\xC3\x9F", "\xCE\xA3", "\xCF\x83",
+     "\xCF\x82", "k", "\xE2\x84\xAA", " ", "\r", "\n", "\r\n", "\n"},
     {"s", "si", "és", "σ", "is", "ß", "ks", "ΣΣ", "ia"}};
 
 inline std::string RandomText(std::mt19937& rng, const Alphabet& a, std::size_t pieces, bool bom)
 {
     std::string s = bom ? "\xEF\xBB\xBF" : "";
-    std::uniform_int_distribution<std::size_t> pick(0, a.pieces.size() - 1);
-    for (std::size_t i = 0; i < pieces; ++i) s += a.pieces[pick(rng)];
+    for (; pieces > 0; --pieces) s += a.pieces[rng() % a.pieces.size()];
     return s;
 }
 
-inline std::vector<std::string> RandomWords(std::mt19937& rng, const Alphabet& a)
+inline Strings RandomWords(std::mt19937& rng, const Alphabet& a)
 {
-    std::vector<std::string> words;
-    std::uniform_int_distribution<std::size_t> count(1, 4), pick(0, a.words.size() - 1);
-    for (std::size_t k = count(rng); k > 0; --k) words.push_back(a.words[pick(rng)]);
+    Strings words(1 + rng() % 4);
+    for (auto& w : words) w = a.words[rng() % a.words.size()];
     return words;
+}
+
+inline std::string AlphabetName(const ::testing::TestParamInfo<const Alphabet*>& info)
+{
+    return info.param == &kShiftJis ? "ShiftJis" : "Utf8";
 }
 
 }  // namespace enginetest

@@ -1,69 +1,52 @@
 // The directory walk: order, limits, what is skipped, cancellation, failures.
-#include <sys/socket.h>
-#include <sys/un.h>
-
 #include <algorithm>
-#include <cstring>
 #include <chrono>
 #include <future>
 
 #include "SearchTestSupport.h"
+#include "search/engine/FileScanner.h"
 
 namespace enginetest {
 namespace {
 
 // Banner paths of a search for "HIT" over files that each hold "hit".
-std::vector<std::string> HitFiles(const std::string& target)
+Strings HitFiles(const std::string& target, bool sorted = false)
 {
-    std::vector<std::string> out;
+    Strings out;
     const std::string head = "----- ファイル名 : ";
-    for (const auto& r : Search(target, {"HIT"}).records) {
+    for (const auto& r : Search(target, {"HIT"}).records)
         if (r.rfind(head, 0) == 0) out.push_back(r.substr(head.size(), r.size() - head.size() - 6));
-    }
+    if (sorted) std::sort(out.begin(), out.end());
     return out;
 }
 
 TEST(WalkOrder, OwnFilesThenSubdirectoriesInListingOrder)
 {
     TempTree tree;
-    tree.File("top1", "hit\n");
-    for (const char* d : {"d1", "d2", "d3"}) tree.File(std::string(d) + "/f", "hit\n");
-    tree.File("top2", "hit\n");
-    std::vector<std::string> expected;
+    for (const char* f : {"top1", "d1/f", "d2/f", "d3/f", "top2"}) tree.File(f, "hit\n");
+    Strings files, dirs;
     for (const auto& n : ListingOrder(tree.Root()))
-        if (n.rfind("top", 0) == 0) expected.push_back(tree.Path(n));
-    for (const auto& n : ListingOrder(tree.Root()))
-        if (n[0] == 'd') expected.push_back(tree.Path(n + "/f"));
-    EXPECT_EQ(HitFiles(tree.Root()), expected);
+        (n[0] == 't' ? files : dirs).push_back(tree.Path(n[0] == 't' ? n : n + "/f"));
+    files.insert(files.end(), dirs.begin(), dirs.end());
+    EXPECT_EQ(HitFiles(tree.Root()), files);
 }
 
 TEST(WalkOrder, DeepFirstSubtreeBeforeItsSibling)
 {
     TempTree tree;
-    tree.File("a/f", "hit\n");
-    tree.File("a/x/f", "hit\n");
-    tree.File("a/x/y/f", "hit\n");
-    tree.File("b/f", "hit\n");
-    const auto order = ListingOrder(tree.Root());
-    const std::string first = order[0], second = order[1];
-    std::vector<std::string> expected;
-    if (first == "a") {
-        expected = {tree.Path("a/f"), tree.Path("a/x/f"), tree.Path("a/x/y/f"), tree.Path("b/f")};
-    } else {
-        expected = {tree.Path("b/f"), tree.Path("a/f"), tree.Path("a/x/f"), tree.Path("a/x/y/f")};
-    }
+    for (const char* f : {"a/f", "a/x/f", "a/x/y/f", "b/f"}) tree.File(f, "hit\n");
+    Strings expected = {tree.Path("a/f"), tree.Path("a/x/f"), tree.Path("a/x/y/f")};
+    expected.insert(ListingOrder(tree.Root())[0] == "a" ? expected.end() : expected.begin(), tree.Path("b/f"));
     EXPECT_EQ(HitFiles(tree.Root()), expected);
 }
 
-TEST(WalkTarget, TrailingSlashAndJoining)
+TEST(WalkTarget, TrailingSlashOptionalMissingTargetGivesHeaderAlone)
 {
     TempTree tree;
     tree.File("f", "hit\n");
-    const std::string noSlash = tree.Root().substr(0, tree.Root().size() - 1);
-    EXPECT_EQ(HitFiles(noSlash), std::vector<std::string>{tree.Path("f")});
-    EXPECT_EQ(HitFiles(tree.Root()), std::vector<std::string>{tree.Path("f")});
-    EXPECT_EQ(HitFiles(tree.Path("missing")), std::vector<std::string>{})
-        << "a missing target gives the header alone";
+    EXPECT_EQ(HitFiles(tree.Root().substr(0, tree.Root().size() - 1)), Strings{tree.Path("f")});
+    EXPECT_EQ(HitFiles(tree.Root()), Strings{tree.Path("f")});
+    EXPECT_EQ(Search(tree.Path("missing"), {"HIT"}).records, Strings{"検索文字は、  HIT"});
 }
 
 TEST(WalkLimits, FiftySubdirectoriesPerDirectory)
@@ -71,51 +54,37 @@ TEST(WalkLimits, FiftySubdirectoriesPerDirectory)
     TempTree tree;
     for (int i = 0; i < 60; ++i) tree.File(std::string("d").append(std::to_string(i)).append("/f"), "hit\n");
     const auto order = ListingOrder(tree.Root());
-    ASSERT_EQ(order.size(), 60u);
-    std::vector<std::string> expected;
+    Strings expected;
     for (int i = 0; i < 50; ++i) expected.push_back(tree.Path(order[i] + "/f"));
     EXPECT_EQ(HitFiles(tree.Root()), expected);
 }
 
-TEST(WalkLimits, ElevenLevels)
+TEST(WalkLimits, TenLevelsBelowTheTarget)
 {
     TempTree tree;
     std::string rel;
-    std::vector<std::string> expected{tree.Path("f")};
+    Strings expected{tree.Path("f")};
     tree.File("f", "hit\n");
     for (int level = 1; level <= 12; ++level) {
         rel += "L" + std::to_string(level) + "/";
         tree.File(rel + "f", "hit\n");
         if (level <= 10) expected.push_back(tree.Path(rel + "f"));
     }
-    EXPECT_EQ(HitFiles(tree.Root()), expected) << "files down to level 10, nothing below";
+    EXPECT_EQ(HitFiles(tree.Root()), expected);
 }
 
 TEST(WalkSkips, HiddenAndSystemEntries)
 {
     TempTree tree;
-    tree.File("seen", "hit\n");
-    tree.File(".hidden", "hit\n");
-    tree.File(".hdir/f", "hit\n");
-    tree.File("ro", "hit\n");
+    for (const char* f : {"seen", ".hidden", ".hdir/f", "ro"}) tree.File(f, "hit\n");
     fs::permissions(tree.Path("ro"), fs::perms::owner_read | fs::perms::group_read);
     ASSERT_EQ(mkfifo(tree.Path("fifo").c_str(), 0644), 0);
-    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    const std::string sockPath = tree.Path("sock");
-    ASSERT_LT(sockPath.size(), sizeof addr.sun_path);
-    std::strcpy(addr.sun_path, sockPath.c_str());
-    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-
+    ASSERT_EQ(mknod(tree.Path("sock").c_str(), S_IFSOCK | 0644, 0), 0);
     // A FIFO nobody writes to would block a plain open: the search must end.
-    auto result = std::async(std::launch::async, [&] { return HitFiles(tree.Root()); });
+    auto result = std::async(std::launch::async, [&] { return HitFiles(tree.Root(), true); });
     ASSERT_EQ(result.wait_for(std::chrono::seconds(20)), std::future_status::ready);
-    auto files = result.get();
-    std::sort(files.begin(), files.end());
-    EXPECT_EQ(files, (std::vector<std::string>{tree.Path("ro"), tree.Path("seen")}))
+    EXPECT_EQ(result.get(), (Strings{tree.Path("ro"), tree.Path("seen")}))
         << "read-only files are scanned; hidden, FIFO and socket are not";
-    close(sock);
 }
 
 TEST(WalkSkips, SymbolicLinks)
@@ -126,9 +95,7 @@ TEST(WalkSkips, SymbolicLinks)
     fs::create_directory_symlink(tree.Path("real"), tree.Path("linkdir"));
     fs::create_directory_symlink(tree.Root(), tree.Path("real/loop"));
     fs::create_symlink(tree.Path("nowhere"), tree.Path("broken"));
-    auto files = HitFiles(tree.Root());
-    std::sort(files.begin(), files.end());
-    EXPECT_EQ(files, (std::vector<std::string>{tree.Path("linkfile"), tree.Path("real/f")}))
+    EXPECT_EQ(HitFiles(tree.Root(), true), (Strings{tree.Path("linkfile"), tree.Path("real/f")}))
         << "a link to a file is scanned under its own name; links to directories are not entered";
 }
 
@@ -136,75 +103,46 @@ TEST(WalkSkips, UnreadableFileAndDirectory)
 {
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
     TempTree tree;
-    tree.File("a", "hit\n");
-    tree.File("closed", "hit\n");
-    tree.File("shut/f", "hit\n");
-    tree.File("z/f", "hit\n");
+    for (const char* f : {"a", "closed", "shut/f", "z/f"}) tree.File(f, "hit\n");
     fs::permissions(tree.Path("closed"), fs::perms::none);
     fs::permissions(tree.Path("shut"), fs::perms::none);
-    auto files = HitFiles(tree.Root());
-    std::sort(files.begin(), files.end());
-    EXPECT_EQ(files, (std::vector<std::string>{tree.Path("a"), tree.Path("z/f")}));
+    EXPECT_EQ(HitFiles(tree.Root(), true), (Strings{tree.Path("a"), tree.Path("z/f")}));
 }
 
 TEST(WalkSkips, PseudoFileSystemTargetListsNothing)
 {
     if (!fs::exists("/proc/self/status")) GTEST_SKIP() << "no /proc";
-    EXPECT_EQ(Search("/proc", {"NAME"}).scanned, std::vector<std::string>{});
+    EXPECT_EQ(Search("/proc", {"NAME"}).scanned, Strings{});
 }
 
-// Files named so that each holds one hit; the flag is set after `n` records.
-struct CancelRun {
-    std::vector<std::string> records;
-    std::vector<std::string> order;  // file paths in walk order
-};
-
-CancelRun RunWithCancel(const TempTree& tree, int cancelAfter, CancelFlag& flag)
+TEST(Cancellation, FlagRaisedWithTheFirstHit)
 {
-    RecordingSink sink;
-    sink.cancel = &flag;
-    sink.cancelAfter = cancelAfter;
-    SearchEngine engine(sink, flag);
-    engine.SearchCharacter({tree.Root(), {"HIT"}});
-    return {sink.records, sink.scanned};
-}
-
-TEST(Cancellation, BeforeTheNextFileWritesTheAbortRecord)
-{
-    TempTree tree;
-    for (const char* n : {"f1", "f2", "f3"}) tree.File(n, "hit one\nhit two\n");
-    CancelFlag flag{0};
-    // Header, empty, banner, first hit: the flag goes up during the first file.
-    const auto run = RunWithCancel(tree, 4, flag);
-    ASSERT_EQ(run.records.size(), 5u);
-    EXPECT_EQ(run.records[3], "HIT :hit one") << "the scan stops at its next line";
-    EXPECT_EQ(run.records[4], kAbortRecord) << "and the walk at the next file";
-    EXPECT_EQ(run.order.size(), 1u);
-}
-
-TEST(Cancellation, DuringTheLastFileEndsWithoutAbortRecord)
-{
-    TempTree tree;
-    tree.File("only", "hit one\nhit two\n");
-    CancelFlag flag{0};
-    const auto run = RunWithCancel(tree, 4, flag);
-    EXPECT_EQ(run.records, (std::vector<std::string>{"検索文字は、  HIT", "",
-                                                     "----- ファイル名 : " + tree.Path("only") + " -----",
-                                                     "HIT :hit one"}));
-}
-
-TEST(Cancellation, AllRecordsOfTheLineStillCome)
-{
-    TempTree tree;
-    tree.File("f", "hit hot\nhit hot\n");
-    CancelFlag flag{0};
-    RecordingSink sink;
-    sink.cancel = &flag;
-    sink.cancelAfter = 4;
-    SearchEngine engine(sink, flag);
-    engine.SearchCharacter({tree.Root(), {"HIT", "HOT"}});
-    ASSERT_EQ(sink.records.size(), 5u) << "the flag is looked at per line, not per record";
-    EXPECT_EQ(sink.records[4], "HOT :hit hot");
+    // Header, empty record, banner, first hit: the flag goes up there. The
+    // scan looks at it per line, the walk before each file.
+    std::string big = "hit first\n";
+    while (big.size() < 5 * FileScanner::kBlockSize) big += "filler line without the word\nhit again\n";
+    const std::string two = "hit one\nhit two\n";
+    struct Row {
+        const char* why;
+        std::vector<std::pair<std::string, std::string>> files;
+        Strings words, after;  // records after the banner
+    };
+    for (const Row& row : std::vector<Row>{
+             {"the walk stops before the next file", {{"f1", two}, {"f2", two}, {"f3", two}}, {"HIT"},
+              {"HIT :hit one", kAbortRecord}},
+             {"no abort record when no file is left", {{"only", two}}, {"HIT"}, {"HIT :hit one"}},
+             {"every record of the line still comes", {{"f", "hit hot\nhit hot\n"}}, {"HIT", "HOT"},
+              {"HIT :hit hot", "HOT :hit hot"}},
+             {"inside a file of many blocks", {{"big", big}, {"sub/after", "hit\n"}}, {"HIT"},
+              {"HIT :hit first", kAbortRecord}},
+         }) {
+        TempTree tree;
+        for (const auto& [name, bytes] : row.files) tree.File(name, bytes);
+        CancelFlag flag{0};
+        const auto records = Search(tree.Root(), row.words, &flag, 4).records;
+        ASSERT_GE(records.size(), 3u) << row.why;
+        EXPECT_EQ(Strings(records.begin() + 3, records.end()), row.after) << row.why;
+    }
 }
 
 TEST(Cancellation, NewSearchAfterACancelledOne)
@@ -216,7 +154,7 @@ TEST(Cancellation, NewSearchAfterACancelledOne)
     RecordingSink sink;
     SearchEngine engine(sink, flag);
     engine.SearchCharacter({tree.Root(), {"HIT"}});
-    EXPECT_EQ(sink.records, (std::vector<std::string>{"検索文字は、  HIT", kAbortRecord}));
+    EXPECT_EQ(sink.records, (Strings{"検索文字は、  HIT", kAbortRecord}));
     flag.store(0);  // the dialog clears it when a search starts
     sink.records.clear();
     engine.SearchCharacter({tree.Root(), {"HIT"}});
@@ -231,16 +169,15 @@ TEST(Failures, FailingAppendReportsCancelsAndTriesTheAbortRecord)
     CancelFlag flag{0};
     RecordingSink sink;
     sink.failFrom = 2;  // header and the empty record fit, the banner does not
-    SearchEngine engine(sink, flag);
-    engine.SearchCharacter({tree.Root(), {"HIT"}});
+    SearchEngine(sink, flag).SearchCharacter({tree.Root(), {"HIT"}});
     EXPECT_EQ(flag.load(), 255);
     EXPECT_EQ(sink.records.size(), 2u);
-    // Banner and the first hit of the line fail; the scan stops at the next
-    // line; the walk tries the abort record before the next file.
+    // Banner and the line's hit fail; the scan stops at the next line; the
+    // walk tries the abort record before the next file.
     ASSERT_EQ(sink.attempted.size(), 3u);
     EXPECT_EQ(sink.attempted[1], "HIT :hit");
     EXPECT_EQ(sink.attempted[2], kAbortRecord);
-    EXPECT_EQ(sink.failures, (std::vector<std::string>(3, "full")));
+    EXPECT_EQ(sink.failures, Strings(3, "full"));
 }
 
 }  // namespace

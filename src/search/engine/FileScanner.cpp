@@ -140,6 +140,11 @@ void FileScanner::Scan(ByteSource& source, text::Encoding encoding, std::string_
         m_eof = piece.last;
         std::size_t lineStart;
         if (first) {
+            if (encoding == text::Encoding::Utf8 && m_n < 3 && !piece.last) {
+                // A short first read may cut a BOM: wait for three bytes.
+                m_carry.assign(m_p, m_p + m_n);
+                continue;
+            }
             first = false;
             lineStart = encoding == text::Encoding::Utf8
                             ? text::Utf8BomLength(std::string_view(
