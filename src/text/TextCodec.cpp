@@ -504,4 +504,16 @@ std::string CutCodePoints(std::string_view utf8, std::size_t maxCodePoints)
     return std::string(utf8.substr(0, i));
 }
 
+std::size_t CompleteUtf8Prefix(const unsigned char* p, std::size_t n)
+{
+    for (std::size_t k = 1; k <= 3 && k <= n; ++k) {
+        const unsigned char b = p[n - k];
+        if ((b & 0xC0) == 0x80) continue;
+        if (b < 0x80) return n;
+        const std::size_t need = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+        return k < need ? n - k : n;
+    }
+    return n;
+}
+
 }  // namespace textrove::text

@@ -34,6 +34,10 @@ Encoding DetectEncoding(std::string_view bytes);
 // Length of a leading UTF-8 byte-order mark (3 or 0).
 std::size_t Utf8BomLength(std::string_view bytes);
 
+// Length of the prefix of p[0, n) that ends before a UTF-8 sequence cut off
+// at the end (a read block may stop inside a character).
+std::size_t CompleteUtf8Prefix(const unsigned char* p, std::size_t n);
+
 // Decodes bytes of the given encoding. Invalid sequences become kInvalid.
 std::u32string Decode(std::string_view bytes, Encoding encoding);
 void DecodeAppend(std::string_view bytes, Encoding encoding, std::u32string& out);

@@ -24,19 +24,6 @@ inline bool AllAscii8(const unsigned char* p)
     return (w & 0x8080808080808080ull) == 0;
 }
 
-// Length of the prefix that ends before a UTF-8 sequence cut off at the end.
-std::size_t CompleteUtf8Prefix(const unsigned char* p, std::size_t n)
-{
-    for (std::size_t k = 1; k <= 3 && k <= n; ++k) {
-        const unsigned char b = p[n - k];
-        if ((b & 0xC0) == 0x80) continue;
-        if (b < 0x80) return n;
-        const std::size_t need = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
-        return k < need ? n - k : n;
-    }
-    return n;
-}
-
 // Last CR or LF in [from, to), or -1: one backward pass for both bytes.
 std::size_t LastTerminator(const unsigned char* p, std::size_t from, std::size_t to)
 {
@@ -319,7 +306,7 @@ std::size_t FileScanner::BoundaryAtOrAfter(std::size_t from, std::size_t target)
 // on bytes after `n` (p[0] is a character start).
 std::size_t FileScanner::CompletePrefix(const unsigned char* p, std::size_t n) const
 {
-    if (m_words->encoding() == text::Encoding::Utf8) return CompleteUtf8Prefix(p, n);
+    if (m_words->encoding() == text::Encoding::Utf8) return text::CompleteUtf8Prefix(p, n);
     const Cp932Table& table = Cp932Table::Get();
     std::size_t i = 0;
     while (i < n) {

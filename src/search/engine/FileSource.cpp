@@ -12,19 +12,6 @@ namespace textrove::search {
 
 namespace {
 
-// Length of the prefix that ends before a UTF-8 sequence cut off at the end.
-std::size_t CompleteUtf8(const unsigned char* p, std::size_t n)
-{
-    for (std::size_t k = 1; k <= 3 && k <= n; ++k) {
-        const unsigned char b = p[n - k];
-        if ((b & 0xC0) == 0x80) continue;
-        if (b < 0x80) return n;
-        const std::size_t need = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
-        return k < need ? n - k : n;
-    }
-    return n;
-}
-
 std::string_view View(const unsigned char* p, std::size_t n)
 {
     return std::string_view(reinterpret_cast<const char*>(p), n);
@@ -92,7 +79,7 @@ bool Utf8Check::Feed(const unsigned char* p, std::size_t n)
         m_carryLength = 0;
         if (!m_valid) return false;
     }
-    const std::size_t complete = i + CompleteUtf8(p + i, n - i);
+    const std::size_t complete = i + text::CompleteUtf8Prefix(p + i, n - i);
     bool high = false;
     if (!text::IsValidUtf8(View(p + i, complete - i), high)) {
         m_valid = false;
