@@ -29,8 +29,7 @@ log "bulk: $links links of a 4 MiB block (one block took $(((t2 - t1) / 1000000)
 
 start_x
 start_app
-set_directory "$TREE"
-add_word needle
+set_conditions "$TREE" needle
 
 # cancel_running HOW: starts a search and cancels it after a second.
 cancel_running() {

@@ -16,8 +16,7 @@ inode_before=$(stat -c %i "$TARGET_DIR/old.txt")
 
 start_x
 start_app
-set_directory "$TREE"
-add_word hay
+set_conditions "$TREE" hay
 run_search
 select_all
 

@@ -10,10 +10,7 @@ expected_result "$WORK/expected" "$TREE" needle HAY STACK
 
 start_x
 start_app
-set_directory "$TREE"
-add_word needle
-add_word HAY
-add_word STACK
+set_conditions "$TREE" needle HAY STACK
 
 # There is no window manager to drag the frame: move and resize the window
 # the way one would (a move alone stores nothing; the resize stores both).

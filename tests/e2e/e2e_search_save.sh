@@ -12,10 +12,7 @@ grep -q '検索文字は、  NEEDLE  HAY  STACK' "$WORK/expected" || fail "unexp
 start_x
 start_app
 
-set_directory "$TREE"
-add_word needle
-add_word HAY
-add_word STACK
+set_conditions "$TREE" needle HAY STACK
 log "directory and words entered"
 
 run_search

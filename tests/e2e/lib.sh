@@ -97,7 +97,8 @@ start_x() {
     base=$((100 + RANDOM % 400))
     for ((n = base; n < base + 40; n++)); do
         [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-        Xvfb ":$n" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >"$OUT/xvfb.log" 2>&1 &
+        # -noreset: a restart test reconnects right after the last client left.
+        Xvfb ":$n" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp -noreset >"$OUT/xvfb.log" 2>&1 &
         XVFB_PID=$!
         export DISPLAY=:$n
         local i
@@ -226,6 +227,14 @@ add_word() {
     click_listadd
     WORDS_ADDED=$((WORDS_ADDED + 1))
     wait_for 10 "DefList/ListName$WORDS_ADDED to hold $upper" ini_is DefList "ListName$WORDS_ADDED" "$upper"
+}
+
+# The search conditions as a person enters them: the directory, then each word.
+set_conditions() {
+    set_directory "$1"
+    shift
+    local w
+    for w in "$@"; do add_word "$w"; done
 }
 
 popup_count() { xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | wc -l; }
