@@ -566,6 +566,7 @@ bool FileScanner::RereadUtf8(std::uint64_t start, std::uint64_t end)
 // Per word in list order: the straddle report, then the in-line report.
 void FileScanner::EmitHits(std::uint32_t splitBits, std::uint32_t inLineBits)
 {
+    if (m_onLine) m_onLine();
     const auto& words = m_words->words();
     for (std::size_t j = 0; j < words.size(); ++j) {
         if (splitBits >> j & 1u) Report(words[j]);

@@ -58,6 +58,11 @@ public:
     void Scan(ByteSource& source, text::Encoding encoding, std::string_view displayPath,
               const Print& print);
 
+    // Called before the first record of each line that reports (the empty
+    // record and the banner belong to the file's first such line): the
+    // places where a cancellation may cut a file's records.
+    void SetLineHook(std::function<void()> hook) { m_onLine = std::move(hook); }
+
     // Bytes read per system call.
     static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
     // A line is held whole up to this length; a longer one is streamed and,
@@ -108,6 +113,7 @@ private:
 
     std::vector<std::u32string> m_upperWords;
     const CancelFlag& m_cancel;
+    std::function<void()> m_onLine;
     std::unique_ptr<WordSet> m_utf8Words;
     std::unique_ptr<WordSet> m_cp932Words;
     std::size_t m_longestWord = 0;

@@ -5,7 +5,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -58,17 +57,18 @@ public:
     // Appends one record; a failed append is reported and sets the flag to 255.
     void PrintText(std::string_view record);
 
+    // Threads that scan files in SearchCharacter; 0 (the default) sizes the
+    // pool to the machine. The result is the same for every count.
+    void SetThreads(unsigned threads) { m_threads = threads; }
+
 private:
-    // The walk: every file path in walk order to `onFile`, which returns false
-    // to end the walk.
-    void Walk(const std::string& targetDirectory, const std::function<bool(const std::string&)>& onFile);
-    // The walk and the scan on this thread alone.
-    void SearchSerially(const std::string& targetDirectory);
 
     ResultSink& m_sink;
     CancelFlag& m_cancel;
     std::array<std::string, kMaxWords + 1> m_findWord;  // slots 1..m_findWordCount
     std::int16_t m_findWordCount = 0;
+    std::vector<std::u32string> m_upperWords;
+    unsigned m_threads = 0;
     std::unique_ptr<FileScanner> m_scanner;
     std::unique_ptr<DirectoryLister> m_lister;
     std::vector<unsigned char> m_readBuffer;   // FindChara's read block, reused per file
