@@ -137,7 +137,7 @@ private:
         out.append(record);
         m_batch->held += record.size() + 5;
         const std::size_t held = m_owner.m_held.fetch_add(record.size() + 5, std::memory_order_relaxed);
-        if (held + record.size() + 5 > kHeldBytes) {
+        if (held + record.size() + 5 > m_owner.m_heldLimit) {
             // Too much held back: wait to be the head, hand everything over
             // and go on directly. The file's records so far are in `out`;
             // a cancellation seen while handing them over cuts the rest.
@@ -291,7 +291,7 @@ ParallelScan::Batch* ParallelScan::Take()
     b->done = false;
     b->dir = nullptr;
     const std::uint64_t avg = std::max<std::uint64_t>(1, m_avgFileBytes.load(std::memory_order_relaxed));
-    const std::size_t want = static_cast<std::size_t>(std::clamp<std::uint64_t>(kBatchBytes / avg, 1, kMaxBatchFiles));
+    const std::size_t want = static_cast<std::size_t>(std::clamp<std::uint64_t>(kBatchBytes / avg, 1, m_batchFilesLimit));
     // A batch holds files of one directory.
     while (b->nameAt.size() < want && !(b->dir && m_walk->AtDirectoryEnd())) {
         WalkDirectory* dir;

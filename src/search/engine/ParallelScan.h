@@ -43,6 +43,13 @@ public:
     ParallelScan(const ParallelScan&) = delete;
     ParallelScan& operator=(const ParallelScan&) = delete;
 
+    // Replaces kHeldBytes and kMaxBatchFiles where not 0 (for tests).
+    void SetLimits(std::size_t heldBytes, std::size_t batchFiles)
+    {
+        if (heldBytes) m_heldLimit = heldBytes;
+        if (batchFiles) m_batchFilesLimit = batchFiles;
+    }
+
     // Walks `targetDirectory` and scans its files on `threads` threads (the
     // caller's among them; fewer when no more can be started); ends with
     // the abort record when a cancellation was seen before a file.
@@ -73,6 +80,8 @@ private:
     std::atomic<std::uint64_t> m_head{0};    // mirrors m_headSeq for reads without the lock
     std::atomic<std::size_t> m_held{0};      // bytes of records held back
     std::atomic<std::uint64_t> m_avgFileBytes{4096};
+    std::size_t m_heldLimit = kHeldBytes;
+    std::size_t m_batchFilesLimit = kMaxBatchFiles;
 
     // Only the thread holding the head uses these.
     std::string m_releaseDisplay;

@@ -60,6 +60,13 @@ public:
     // Threads that scan files in SearchCharacter; 0 (the default) sizes the
     // pool to the machine. The result is the same for every count.
     void SetThreads(unsigned threads) { m_threads = threads; }
+    // Bounds of the parallel scan (records held back for ordering, files per
+    // batch); 0 keeps the built-in value. Small values serve tests.
+    void SetParallelLimits(std::size_t heldBytes, std::size_t batchFiles)
+    {
+        m_heldBytes = heldBytes;
+        m_batchFiles = batchFiles;
+    }
 
 private:
 
@@ -69,6 +76,8 @@ private:
     std::int16_t m_findWordCount = 0;
     std::vector<std::u32string> m_upperWords;
     unsigned m_threads = 0;
+    std::size_t m_heldBytes = 0;
+    std::size_t m_batchFiles = 0;
     std::unique_ptr<FileScanner> m_scanner;
     std::unique_ptr<DirectoryLister> m_lister;
     std::vector<unsigned char> m_readBuffer;   // FindChara's read block, reused per file
