@@ -19,6 +19,7 @@ REGEN=0
 HASH=0
 TREES=corpus,small
 SYSCALLS=0
+RT=()
 
 usage() {
     cat <<EOF
@@ -31,6 +32,8 @@ usage: bench/run.sh [options]
   --small-dir DIR      small-files tree directory (default bench/corpus-small)
   --trees LIST         trees to time, comma-separated: corpus, small (default both)
   --syscalls           also count textrove-search's system calls per file (strace -c -f)
+  --rt                 run the timed commands under SCHED_FIFO (chrt -f 10), so that the
+                       machine's other load does not preempt them (needs the right to)
   --regen              generate the trees again even if they are there
   --hash               print the content hash of each tree and exit
 Without -b, configures and builds $ROOT/build-bench (Release).
@@ -47,6 +50,7 @@ while [[ $# -gt 0 ]]; do
     --small-dir) SMALL_DIR=$2; shift 2 ;;
     --trees) TREES=$2; shift 2 ;;
     --syscalls) SYSCALLS=1; shift ;;
+    --rt) RT=(chrt -f 10); shift ;;
     --regen) REGEN=1; shift ;;
     --hash) HASH=1; shift ;;
     -h|--help) usage; exit 0 ;;
@@ -55,6 +59,10 @@ while [[ $# -gt 0 ]]; do
 done
 [[ $RUNS =~ ^[1-9][0-9]*$ ]] || { echo "runs must be a positive number" >&2; exit 2; }
 [[ $TREES =~ ^(corpus|small)(,(corpus|small))*$ ]] || { echo "trees: corpus and/or small" >&2; exit 2; }
+if [[ ${#RT[@]} -gt 0 ]] && ! "${RT[@]}" true 2>/dev/null; then
+    echo "run.sh: --rt: no right to SCHED_FIFO here" >&2; exit 2
+fi
+SCHEDULING="normal"; [[ ${#RT[@]} -eq 0 ]] || SCHEDULING="SCHED_FIFO (--rt)"
 
 CLEANUP=()
 cleanup() { for p in "${CLEANUP[@]}"; do rm -rf -- "$p"; done; }
@@ -219,7 +227,7 @@ bench_tree() {
             status=0
             t0=$EPOCHREALTIME
             command_of "$label"
-            /usr/bin/time -v -o "$out-$label.time" "${CMDLINE[@]}" >"$out-$label.out" 2>"$out-$label.err" || status=$?
+            /usr/bin/time -v -o "$out-$label.time" "${RT[@]}" "${CMDLINE[@]}" >"$out-$label.out" 2>"$out-$label.err" || status=$?
             t1=$EPOCHREALTIME
             # rg exits 1 when nothing matched; anything else is a failure.
             if [[ $status -ne 0 && ! ($status -eq 1 && $label == rg*) ]]; then
@@ -255,8 +263,8 @@ bench_tree() {
         printf '\n=== %s: %s (%s visible files, %s bytes = %.1f MB)\n' "$kind" "$TREE" "$VISIBLE_FILES" "$VISIBLE_BYTES" \
             "$(awk -v b="$VISIBLE_BYTES" 'BEGIN { print b / 1048576 }')"
         printf 'words: %s\n' "${WORDS[*]}"
-        printf 'runs per tool: %s, MB = 2^20 bytes, %s CPUs, load average before %s, after %s\n\n' \
-            "$RUNS" "$(nproc)" "$LOAD_BEFORE" "$LOAD_AFTER"
+        printf 'runs per tool: %s, MB = 2^20 bytes, %s CPUs, load average before %s, after %s, scheduling %s\n\n' \
+            "$RUNS" "$(nproc)" "$LOAD_BEFORE" "$LOAD_AFTER" "$SCHEDULING"
         printf '%-11s %10s %9s %12s %10s %10s %10s  %s\n' tool "median s" "MB/s" "peak RSS MB" "CPU s" \
             "hit lines" "hit files" command
         local hits files
@@ -299,7 +307,7 @@ bench_tree() {
         say "$kind: GUI report, $RUNS searches through the dialog"
         local records=500000
         [[ $kind == corpus ]] || records=0
-        env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$GUI_CONFIG" "$GUI_BENCH" --report --runs "$RUNS" \
+        "${RT[@]}" env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$GUI_CONFIG" "$GUI_BENCH" --report --runs "$RUNS" \
             --records "$records" "$TREE" "${WORDS[@]}" >"$out-gui-report.txt" 2>"$out-gui-report.err" ||
             die "gui_bench --report failed (see $out-gui-report.err)"
         {

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -59,6 +60,9 @@ public:
     QStringList pending;          // records not yet in the pane, in order
     QString scanning;             // latest file announced by the worker
     bool scanningChanged = false;
+    // Set by the UI thread at each delivery: the worker shows the next file
+    // it announces. Read without the mutex, so a run of files costs no lock.
+    std::atomic<bool> progressWanted{true};
     bool failureAnswered = false; // the current failure's message box was dismissed
     bool closing = false;         // the dialog is being destroyed: post nothing more
     bool deliveryPosted = false;  // a DeliverPending call is queued and has not run yet
@@ -88,6 +92,7 @@ public:
         m_count += needed;
         std::lock_guard lock(m_channel.mutex);
         m_channel.pending.append(std::move(text));
+        m_recordsPending = true;
         return true;
     }
 
@@ -118,15 +123,17 @@ public:
         m_channel.changed.wait(lock, [this] { return m_channel.failureAnswered || m_channel.closing; });
     }
 
-    // Progress is only recorded here; the UI thread picks up the latest
-    // path on its delivery timer, so a run of tiny files costs no events.
+    // Progress is kept here and handed over only when the UI thread has
+    // asked since the last hand-over (at most once per delivery), so a run
+    // of tiny files costs neither a lock nor an allocation per file.
     void ScanningFile(std::string_view path) override
     {
-        QString text = QString::fromUtf8(path.data(), qsizetype(path.size()));
-        std::lock_guard lock(m_channel.mutex);
-        m_channel.scanning = std::move(text);
-        m_channel.scanningChanged = true;
+        m_latest.assign(path);
+        m_latestShown = false;
+        ShowLatestIfWanted();
     }
+
+    void StillScanning() override { ShowLatestIfWanted(); }
 
     // A file's records go to the pane as soon as the file is done when the
     // pane has had none for a delivery interval; otherwise the delivery timer
@@ -135,12 +142,20 @@ public:
     // Every delivery drains the one FIFO, so records keep their order.
     void FileDone() override
     {
-        std::lock_guard lock(m_channel.mutex);
-        if (m_channel.closing || m_channel.pending.isEmpty() || m_channel.deliveryPosted)
+        if (!m_recordsPending)
             return;
         const auto now = std::chrono::steady_clock::now();
-        if (now - m_channel.lastDelivery < std::chrono::milliseconds(kDeliveryIntervalMs))
+        if (now < m_nextTry)
             return;
+        std::lock_guard lock(m_channel.mutex);
+        if (m_channel.closing || m_channel.pending.isEmpty() || m_channel.deliveryPosted) {
+            m_recordsPending = false;
+            return;
+        }
+        m_nextTry = m_channel.lastDelivery + std::chrono::milliseconds(kDeliveryIntervalMs);
+        if (now < m_nextTry)
+            return;
+        m_recordsPending = false;
         m_channel.deliveryPosted = true;
         QMetaObject::invokeMethod(&m_dialog, &Form_SerchDialog::DeliverPending, Qt::QueuedConnection);
     }
@@ -154,10 +169,27 @@ public:
     }
 
 private:
+    void ShowLatestIfWanted()
+    {
+        if (m_latestShown || !m_channel.progressWanted.load(std::memory_order_relaxed))
+            return;
+        m_latestShown = true;
+        QString text = QString::fromUtf8(m_latest.data(), qsizetype(m_latest.size()));
+        std::lock_guard lock(m_channel.mutex);
+        m_channel.progressWanted.store(false, std::memory_order_relaxed);
+        m_channel.scanning = std::move(text);
+        m_channel.scanningChanged = true;
+    }
+
     Form_SerchDialog& m_dialog;
     Channel& m_channel;
     qsizetype m_count;     // the pane's characters once every accepted record is in
     qsizetype m_capacity;
+    // The search's side only (one thread at a time, in order).
+    std::string m_latest;         // the file announced last
+    bool m_latestShown = true;
+    bool m_recordsPending = false;  // records appended since FileDone last found none waiting
+    std::chrono::steady_clock::time_point m_nextTry{};
 };
 
 Form_SerchDialog::Form_SerchDialog(MainForm& frame)
@@ -291,6 +323,7 @@ void Form_SerchDialog::DeliverPending()
             scanningChanged = true;
             m_channel->scanningChanged = false;
         }
+        m_channel->progressWanted.store(true, std::memory_order_relaxed);
     }
     if (scanningChanged)
         m_serchingFile->setPlainText(scanning);

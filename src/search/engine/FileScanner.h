@@ -86,6 +86,7 @@ private:
     void Assemble(const ByteSource::Piece& piece);
     bool ProcessBlock(std::size_t lineStart);
     bool ProcessRegion(std::size_t begin, std::size_t end);
+    void FindSplitStarts(std::size_t from, std::size_t end);
     bool Flush(Pending& pending);
     void KeepForNext(std::size_t lineStart);
     void KeepStreamTail(std::size_t from);
@@ -159,6 +160,7 @@ private:
     std::string m_lineUtf8;
     std::string m_record;
     std::vector<unsigned char> m_reread;
+    std::vector<std::size_t> m_splitStarts;  // per region
 };
 
 }  // namespace textrove::search

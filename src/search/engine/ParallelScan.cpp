@@ -41,6 +41,28 @@ struct ParallelScan::Batch {
 };
 
 class ParallelScan::Worker {
+    // The file's blocks; past the first, the sink hears that the file it
+    // shows is still being scanned when this thread is the head.
+    class Progress : public ByteSource {
+    public:
+        Progress(ByteSource& inner, Worker& worker) : m_inner(inner), m_worker(worker) {}
+        bool Next(Piece& piece) override
+        {
+            if (m_blocks++ > 0 && m_worker.m_direct && !m_worker.m_owner.m_stopped.load(std::memory_order_relaxed))
+                m_worker.m_owner.m_sink.StillScanning();
+            return m_inner.Next(piece);
+        }
+        bool ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t n) override
+        {
+            return m_inner.ReadAt(offset, buffer, n);
+        }
+
+    private:
+        ByteSource& m_inner;
+        Worker& m_worker;
+        std::size_t m_blocks = 0;
+    };
+
 public:
     explicit Worker(ParallelScan& owner)
         : m_owner(owner), m_scanner(owner.m_upperWords, owner.m_cancel)
@@ -99,7 +121,8 @@ private:
                     b.bytes += static_cast<std::uint64_t>(st.st_size);
                     FdSource source(fd, static_cast<std::uint64_t>(st.st_size), m_buffer, m_scratch);
                     text::Encoding encoding;
-                    if (source.Open(encoding)) m_scanner.Scan(source, encoding, m_display, m_print);
+                    Progress progress(source, *this);
+                    if (source.Open(encoding)) m_scanner.Scan(progress, encoding, m_display, m_print);
                 }
                 ::close(fd);
             }
