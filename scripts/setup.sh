@@ -15,7 +15,7 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev l
 if [ "$mode" = test ]; then
   # End-to-end tests in a real X server, sanitizers and fuzzing, the
   # installed tree and the Debian package.
-  packages+=(xvfb xdotool x11-utils imagemagick clang libclang-rt-14-dev desktop-file-utils dpkg-dev)
+  packages+=(xvfb xdotool x11-utils imagemagick clang libclang-rt-14-dev desktop-file-utils dpkg-dev file)
 fi
 
 missing=()

@@ -2,10 +2,13 @@
 # `cpack -G DEB` builds the Debian package: files under /usr, library
 # dependencies from dpkg-shlibdeps, section utils.
 #   package_test.sh <build dir>
-# Exit status: 0 pass, 1 fail, 77 skipped because dpkg-shlibdeps is missing.
+# Exit status: 0 pass, 1 fail, 77 skipped because dpkg-shlibdeps or file
+# (which CPack needs for the dependencies) is missing.
 set -uo pipefail
 BUILD=${1:?build directory}
-command -v dpkg-shlibdeps >/dev/null || { echo "SKIP: dpkg-shlibdeps (dpkg-dev) is not installed" >&2; exit 77; }
+for tool in dpkg-shlibdeps file; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (dpkg-dev, file)" >&2; exit 77; }
+done
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 OUT=$(mktemp -d "${TMPDIR:-/tmp}/textrove-deb.XXXXXX")
