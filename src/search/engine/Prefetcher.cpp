@@ -170,7 +170,7 @@ bool Prefetcher::AddFile(const std::string& path)
         heldBytes += data.size;
         held.push_back(std::move(data));
     }
-    if (!failed && !FinishEncoding(fd, check, eof, total, m_scratch, start.file.encoding)) failed = true;
+    if (!failed && !FinishEncoding(fd, check, eof, total, size, m_scratch, start.file.encoding)) failed = true;
     if (failed) {
         for (Message& m : held) Recycle(std::move(m.buffer));
         return Push(std::move(start));

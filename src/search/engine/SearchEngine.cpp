@@ -28,10 +28,16 @@ SearchEngine::~SearchEngine() = default;
 
 void SearchEngine::PrintText(std::string_view record)
 {
+    PrintPart(record, true, true);
+}
+
+bool SearchEngine::PrintPart(std::string_view text, bool first, bool last)
+{
     std::string error;
-    if (m_sink.Append(record, error)) return;
+    if (first && last ? m_sink.Append(text, error) : m_sink.AppendPart(text, first, last, error)) return true;
     m_sink.ReportFailure(error);
     m_cancel.store(255);
+    return false;
 }
 
 void SearchEngine::GetFindChara(const std::vector<std::string>& words)
@@ -66,7 +72,9 @@ void SearchEngine::FindChara(const std::string& path)
         FdSource source(fd, m_readBuffer, m_readScratch);
         text::Encoding encoding;
         if (source.Open(encoding))
-            m_scanner->Scan(source, encoding, display, [this](std::string_view record) { PrintText(record); });
+            m_scanner->Scan(source, encoding, display, [this](std::string_view text, bool first, bool last) {
+                return PrintPart(text, first, last);
+            });
     }
     ::close(fd);
     m_sink.FileDone();
@@ -87,7 +95,9 @@ void SearchEngine::SearchCharacter(const SearchRequest& request)
         SearchSerially(request.targetDirectory);
         return;
     }
-    const FileScanner::Print print = [this](std::string_view record) { PrintText(record); };
+    const FileScanner::Print print = [this](std::string_view text, bool first, bool last) {
+        return PrintPart(text, first, last);
+    };
     Prefetcher::File file;
     while (prefetcher.NextFile(file)) {
         if (m_cancel.load() != 0) {

@@ -57,6 +57,9 @@ public:
     void FindChara(const std::string& path);
     // Appends one record; a failed append is reported and sets the flag to 255.
     void PrintText(std::string_view record);
+    // Appends a record or a part of one (see ResultSink::AppendPart); false,
+    // after the same failure path, when it was refused.
+    bool PrintPart(std::string_view text, bool first, bool last);
 
 private:
     // The walk: every file path in walk order to `onFile`, which returns false
