@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -74,6 +75,30 @@ bool OnlyTheChangedLinesDiffer(std::string_view before, std::string_view after, 
   return endedHere && (gained == "\n" || (gained == "\r\n" && !a[p].ends_with('\r'))) && (db == 2 || db == 3);
 }
 
+// The lookup rules written plainly over whole lines: the oracle for FindValue.
+std::optional<std::string> ReferenceFind(std::string_view bytes, std::string_view section, std::string_view key) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  bool inSection = false;
+  for (std::string_view content : RawLines(bytes)) {
+    if (content.size() > kMaxLineBytes) continue;
+    if (content.ends_with('\n')) content.remove_suffix(1);
+    if (content.ends_with('\r')) content.remove_suffix(1);
+    const std::string line =
+        textrove::text::IsValidUtf8(content) ? std::string(content) : textrove::text::Cp932ToUtf8(content);
+    const std::string_view trimmed = TrimBlanks(line);
+    if (trimmed.empty() || trimmed.front() == ';') continue;
+    if (trimmed.front() == '[') {
+      const std::size_t close = trimmed.find(']');
+      if (close != std::string_view::npos) inSection = SameAsciiCase(TrimBlanks(trimmed.substr(1, close - 1)), section);
+      continue;
+    }
+    const std::size_t eq = line.find('=');
+    const std::string_view name = TrimBlanks(std::string_view(line).substr(0, eq == std::string::npos ? 0 : eq));
+    if (!name.empty() && inSection && SameAsciiCase(name, key)) return line.substr(eq + 1);
+  }
+  return std::nullopt;
+}
+
 // Every name the file might use as a section or a key (a generous superset).
 void CollectNames(std::string_view bytes, std::vector<std::string>& sections, std::vector<std::string>& keys) {
   constexpr std::size_t kMaxNames = 24;  // keeps one run quick on large inputs
@@ -111,6 +136,7 @@ void CheckOnDisk(const std::string& bytes, const std::string& section, const std
     char tmpl[] = "/tmp/settings-fuzz-XXXXXX";
     if (::mkdtemp(tmpl) == nullptr) std::abort();
     ::setenv("XDG_CONFIG_HOME", tmpl, 1);
+    std::atexit([] { std::filesystem::remove_all(std::getenv("XDG_CONFIG_HOME")); });
     return std::string(tmpl);
   }();
   const std::string file = dir + "/" + kFileName, victim = dir + "/victim";
@@ -154,11 +180,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string bytes = input.ConsumeRemainingBytesAsString();
 
   const std::optional<std::string> old = FindValue(bytes, section, key);
+  if (old != ReferenceFind(bytes, section, key)) std::abort();
   const std::string after = SetValue(bytes, section, key, value);
   const bool mustStore = fixedNames && value.find_first_of("\r\n") == std::string::npos &&
                          textrove::text::IsValidUtf8(value);
   if (mustStore || after != bytes) {
-    if (FindValue(after, section, key) != value) std::abort();
+    if (FindValue(after, section, key) != value || ReferenceFind(after, section, key) != value) std::abort();
     if (SetValue(after, section, key, value) != after) std::abort();  // storing again is a no-op
   }
   if (after != bytes && !OnlyTheChangedLinesDiffer(bytes, after, old.has_value())) std::abort();
@@ -169,7 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::string& s : sections) {
     for (const std::string& k : keys) {
       const std::optional<std::string> was = FindValue(bytes, s, k);
-      if (was && !textrove::text::IsValidUtf8(*was)) std::abort();
+      if (was != ReferenceFind(bytes, s, k) || (was && !textrove::text::IsValidUtf8(*was))) std::abort();
       if (SameAsciiCase(s, section) && SameAsciiCase(k, key)) continue;
       if (was != FindValue(after, s, k)) std::abort();
     }

@@ -93,13 +93,22 @@ class LineReader {
   // lines comes back as its last line only: they carry nothing, and a file
   // of millions of them must not cost a line's bookkeeping each.
   bool Next(Line& line);
+  // Passes over the lines whose first non-blank byte is no '[' (only such a
+  // line can open a section), searching the bytes rather than taking lines.
+  // False at the end.
+  bool SkipToBracketLine();
   bool Failed() const { return failed_; }
   // Where the next line would begin; the file's end once Next gave false.
   std::uint64_t Offset() const { return offset_; }
+  // The first line feed of the bytes passed so far: "\r\n", "\n", or "" for none.
+  std::string_view FirstLineFeed() const { return firstLineFeed_; }
+  // The ending of the last line passed; Lf before any line.
+  Ending LastEnding() const { return lastEnding_; }
 
  private:
   bool Fill();
   void SkipBom();
+  void Pass(std::size_t to, Ending ending);
   bool Take(Line& line, std::size_t n, bool lfEnded);
   bool TakeOverlong(Line& line);
 
@@ -110,6 +119,8 @@ class LineReader {
   std::uint64_t limit_ = 0, read_ = 0;
   std::vector<char> buf_;
   bool eof_ = false, failed_ = false;
+  std::string_view firstLineFeed_;
+  Ending lastEnding_ = Ending::Lf;
 };
 
 // Moves the unread bytes to the front and reads one more block behind them.
@@ -149,6 +160,19 @@ void LineReader::SkipBom() {
   }
 }
 
+// Consumes data_[pos_, to), whole lines the last of which ends as `ending`.
+void LineReader::Pass(std::size_t to, Ending ending) {
+  if (firstLineFeed_.empty()) {
+    if (const void* lf = std::memchr(data_ + pos_, '\n', to - pos_)) {
+      const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(lf) - data_);
+      firstLineFeed_ = at > pos_ && data_[at - 1] == '\r' ? "\r\n" : "\n";
+    }
+  }
+  lastEnding_ = ending;
+  offset_ += to - pos_;
+  pos_ = to;
+}
+
 bool LineReader::Take(Line& line, std::size_t n, bool lfEnded) {
   std::string_view bytes(data_ + pos_, n);
   line.ending = Ending::None;
@@ -164,8 +188,7 @@ bool LineReader::Take(Line& line, std::size_t n, bool lfEnded) {
   line.end = offset_ + n;
   line.overlong = n > kMaxLineBytes;
   line.content = line.overlong ? std::string_view() : bytes;
-  pos_ += n;
-  offset_ += n;
+  Pass(pos_ + n, line.ending);
   return true;
 }
 
@@ -184,6 +207,7 @@ bool LineReader::TakeOverlong(Line& line) {
     offset_ += n;
     if (lf) {
       line.ending = last == '\r' ? Ending::CrLf : Ending::Lf;
+      if (firstLineFeed_.empty()) firstLineFeed_ = line.ending == Ending::CrLf ? "\r\n" : "\n";
       ++pos_;
       ++offset_;
       break;
@@ -194,6 +218,7 @@ bool LineReader::TakeOverlong(Line& line) {
     }
   }
   line.end = offset_;
+  lastEnding_ = line.ending;
   return true;
 }
 
@@ -227,6 +252,40 @@ bool LineReader::Next(Line& line) {
     if (len_ - pos_ > kMaxLineBytes) return TakeOverlong(line);
     scanned = len_ - pos_;  // relative to the line start, which Fill moves to 0
     if (!Fill()) return Take(line, len_ - pos_, false);
+  }
+}
+
+bool LineReader::SkipToBracketLine() {
+  if (pos_ == len_ && !Fill()) return false;
+  std::size_t from = pos_;  // where the search for '[' goes on
+  for (;;) {
+    if (const void* hit = std::memchr(data_ + from, '[', len_ - from)) {
+      const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - data_);
+      const void* lf = ::memrchr(data_ + pos_, '\n', at - pos_);
+      if (lf) {
+        const std::size_t start = static_cast<std::size_t>(static_cast<const char*>(lf) - data_) + 1;
+        Pass(start, start - 1 > pos_ && data_[start - 2] == '\r' ? Ending::CrLf : Ending::Lf);
+      }
+      if (std::all_of(data_ + pos_, data_ + at, IsBlank)) return true;
+      from = at + 1;
+      continue;
+    }
+    // No '[' here: the whole lines go, the unfinished last one waits for more.
+    if (const void* lf = ::memrchr(data_ + pos_, '\n', len_ - pos_)) {
+      const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(lf) - data_) + 1;
+      Pass(end, end - 1 > pos_ && data_[end - 2] == '\r' ? Ending::CrLf : Ending::Lf);
+    }
+    Line line;
+    if (len_ - pos_ > kMaxLineBytes) {
+      TakeOverlong(line);  // never a section
+      from = pos_;
+      continue;
+    }
+    from = len_ - pos_;  // relative to the line start, which Fill moves to 0
+    if (!Fill()) {
+      if (pos_ < len_) Take(line, len_ - pos_, false);
+      return false;
+    }
   }
 }
 
@@ -286,7 +345,7 @@ std::optional<std::string> FindIn(LineReader& reader, std::string_view section, 
   bool inSection = false;
   std::string scratch;
   Line line;
-  while (reader.Next(line)) {
+  while ((inSection || reader.SkipToBracketLine()) && reader.Next(line)) {
     const Parsed p = ParseLine(line, inSection, scratch);
     if (p.kind == Kind::Section) {
       inSection = SameName(p.name, section);
@@ -315,15 +374,9 @@ Plan PlanChange(LineReader& reader, std::string_view section, std::string_view k
   enum { NotSeen, Inside, Past } first = NotSeen;
   std::uint64_t insertAt = 0;
   Ending before = Ending::Lf;  // ending of the line that ends at insertAt
-  std::string_view nl;
   std::string scratch;
   Line line;
-  bool anyLine = false;
-  while (reader.Next(line)) {
-    anyLine = true;
-    if (nl.empty() && (line.ending == Ending::Lf || line.ending == Ending::CrLf)) {
-      nl = line.ending == Ending::CrLf ? "\r\n" : "\n";
-    }
+  while ((inSection || reader.SkipToBracketLine()) && reader.Next(line)) {
     const Parsed p = ParseLine(line, inSection, scratch);
     if (p.kind == Kind::Section) {
       inSection = SameName(p.name, section);
@@ -347,9 +400,9 @@ Plan PlanChange(LineReader& reader, std::string_view section, std::string_view k
   }
   if (first == NotSeen) {
     insertAt = reader.Offset();
-    before = anyLine ? line.ending : Ending::Lf;  // an empty file needs no separator
+    before = reader.LastEnding();
   }
-  if (nl.empty()) nl = "\n";
+  const std::string_view nl = reader.FirstLineFeed().empty() ? "\n" : reader.FirstLineFeed();
   edit.at = insertAt;
   edit.removed = 0;
   edit.insert.clear();
