@@ -2,7 +2,9 @@
 // encoding rule, line splitting and the scan. Checked against a plain reading
 // of the matching rules: every hit record names a word and a line of the
 // input, the word lies in that line or straddles its start, records come in
-// line order, and no hit is missing.
+// line order, and no hit is missing. The file is then scanned again with
+// limits small enough that its longer lines are streamed and their records
+// come in parts: the records must be the same bytes.
 //
 // Input: byte 0 = number of words (mod 4); per word a length byte (mod 8, +1)
 // and that many bytes; the rest is the file.
@@ -11,9 +13,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "search/engine/FileScanner.h"
 #include "search/engine/ResultSink.h"
 #include "search/engine/SearchEngine.h"
 #include "text/TextCodec.h"
@@ -31,6 +35,52 @@ struct Collect final : search::ResultSink {
         return true;
     }
 };
+
+// The file's bytes in pieces of 37, for the scanner on its own.
+struct Pieces final : search::ByteSource {
+    explicit Pieces(const std::string& b) : bytes(b) {}
+    bool Next(Piece& piece) override
+    {
+        if (at >= bytes.size() && at > 0) return false;
+        const std::size_t n = std::min<std::size_t>(37, bytes.size() - at);
+        buffer.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at + n));
+        buffer.push_back(0);  // data() stays valid for an empty piece
+        piece = {buffer.data(), n, 0, at + n >= bytes.size()};
+        at += n + (bytes.empty() ? 1 : 0);
+        return true;
+    }
+    bool ReadAt(std::uint64_t offset, unsigned char* out, std::size_t n) override
+    {
+        if (offset + n > bytes.size()) return false;
+        std::memcpy(out, bytes.data() + offset, n);
+        return true;
+    }
+    const std::string& bytes;
+    std::vector<unsigned char> buffer;
+    std::size_t at = 0;
+};
+
+// The records of a scan with a 64-byte hold limit and 16-byte re-reads; each
+// part must be whole UTF-8 characters.
+std::vector<std::string> StreamedRecords(const std::string& bytes, const std::vector<std::string>& words,
+                                         const std::string& path)
+{
+    std::vector<std::u32string> upper;  // as the engine takes the words
+    for (const std::string& w : words) upper.push_back(text::Utf8ToU32(text::ToUpperUtf8(w)));
+    static search::CancelFlag cancel{0};
+    search::FileScanner scanner(std::move(upper), cancel, {64, 16});
+    Pieces source(bytes);
+    std::vector<std::string> records;
+    bool open = false;
+    scanner.Scan(source, text::DetectEncoding(bytes), path, [&](std::string_view part, bool first, bool last) {
+        if (first == open || !text::IsValidUtf8(part)) std::abort();
+        first ? records.emplace_back(part) : records.back().append(part);
+        open = !last;
+        return true;
+    });
+    if (open) std::abort();
+    return records;
+}
 
 struct Line {
     std::u32string upper;
@@ -131,6 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::vector<std::string>& r = sink.records;
     if (r.empty()) std::abort();                      // the header is always there
+    if (StreamedRecords(bytes, words, path) != std::vector<std::string>(r.begin() + 1, r.end())) std::abort();
     if (expected == 0) {
         if (r.size() != 1) std::abort();              // a file without hits leaves no trace
         return 0;

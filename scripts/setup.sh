@@ -11,10 +11,11 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TEXTROVE_BUILD_DIR:-$root/build}
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libicu-dev
-          fonts-ipafont-gothic)
+          fonts-ipafont-gothic qt6-translations-l10n)
 if [ "$mode" = test ]; then
-  # End-to-end tests in a real X server, sanitizers and fuzzing.
-  packages+=(xvfb xdotool x11-utils imagemagick clang libclang-rt-14-dev)
+  # End-to-end tests in a real X server, sanitizers and fuzzing, the
+  # installed tree and the Debian package.
+  packages+=(xvfb xdotool x11-utils imagemagick clang libclang-rt-14-dev desktop-file-utils dpkg-dev file)
 fi
 
 missing=()

@@ -50,6 +50,7 @@ Form_SerchList::Form_SerchList(MainForm& frame)
     ApplyTwips(m_listDel, conditions::kListListDel);
 
     connect(m_serchText, &QLineEdit::textChanged, this, [this] { SerchText_Change(); });
+    connect(m_serchText, &QLineEdit::returnPressed, this, [this] { SerchText_ReturnPressed(); });
     connect(m_serchList, &QListWidget::itemSelectionChanged, this, [this] { SerchList_Click(); });
     connect(m_listAdd, &QPushButton::clicked, this, [this] { ListAdd_Click(); });
     connect(m_listDel, &QPushButton::clicked, this, [this] { ListDel_Click(); });
@@ -69,6 +70,9 @@ void Form_SerchList::Form_Load()
 
 void Form_SerchList::ListAdd_Click()
 {
+    // The next word is typed at once, not into whatever took the focus from
+    // the button that was just disabled.
+    m_serchText->setFocus(Qt::OtherFocusReason);
     if (m_serchList->count() >= search::kMaxWords)
         return;
     const std::string word = search::WordAsAdded(m_serchText->text().toStdString());
@@ -86,6 +90,7 @@ void Form_SerchList::ListAdd_Click()
 
 void Form_SerchList::ListDel_Click()
 {
+    m_serchText->setFocus(Qt::OtherFocusReason);
     const QList<QListWidgetItem*> selected = m_serchList->selectedItems();
     if (!selected.isEmpty()) {
         delete m_serchList->takeItem(m_serchList->row(selected.first()));
@@ -99,6 +104,12 @@ void Form_SerchList::ListDel_Click()
     if (!m_serchText->text().isEmpty() && m_serchList->count() < search::kMaxWords)
         m_listAdd->setEnabled(true);
     ChangePrivateFile();
+}
+
+void Form_SerchList::SerchText_ReturnPressed()
+{
+    if (m_listAdd->isEnabled())
+        ListAdd_Click();
 }
 
 void Form_SerchList::SerchList_Click()

@@ -37,6 +37,8 @@ public:
     void ListDel_Click();
     void SerchList_Click();
     void SerchText_Change();
+    // Enter in the word text box: what ListAdd does, only while it is enabled.
+    void SerchText_ReturnPressed();
 
 private:
     void SetMenuStart(bool enabled);

@@ -45,7 +45,19 @@ QString HelpWindow::DocumentPath()
 {
     if (!g_documentOverride.isEmpty())
         return g_documentOverride;
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(kDocumentName));
+    return FindDocument(QCoreApplication::applicationDirPath());
+}
+
+QString HelpWindow::FindDocument(const QString& executableDir)
+{
+    const QDir dir(executableDir);
+    const QString name = QString::fromLatin1(kDocumentName);
+    const QString beside = dir.filePath(name);
+    if (QFileInfo(beside).isFile())
+        return beside;
+    const QString installed =
+        QDir::cleanPath(dir.filePath(QStringLiteral("../share/textrove/") + name));
+    return QFileInfo(installed).isFile() ? installed : beside;
 }
 
 void HelpWindow::SetDocumentPath(const QString& path)

@@ -1,5 +1,5 @@
-// The help window: shows the help document Textrove.hlp (HTML), installed
-// beside the executable, at its contents. One window, kept alive and reused.
+// The help window: shows the help document Textrove.hlp (HTML) at its
+// contents. One window, kept alive and reused.
 #pragma once
 
 #include <QString>
@@ -20,9 +20,14 @@ public:
     static void ShowContents(QWidget* parent);
     static void ShowContents(QWidget* parent, Prompts& prompts);
 
-    // Where the document is looked for: the override when set, else beside
-    // the executable. An empty path clears the override.
+    // Where the document is looked for: the override when set, else
+    // FindDocument for the executable's directory. An empty path clears the
+    // override.
     static QString DocumentPath();
+    // The document beside the executable in `executableDir` (a build tree),
+    // else in ../share/textrove/ from it (an installed tree); the first place
+    // when it is in neither.
+    static QString FindDocument(const QString& executableDir);
     static void SetDocumentPath(const QString& path);
 
     // The window in use, or nullptr before the first successful opening.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "main/MainForm.h"
+#include "main/QtTranslations.h"
 
 int main(int argc, char** argv)
 {
@@ -17,6 +18,8 @@ int main(int argc, char** argv)
         return 1;
     }
     QApplication app(argc, argv);
+    // Without the catalogue Qt's texts stay English; the program works the same.
+    textrove::InstallQtTranslations(app);
     MainForm frame;
     frame.show();
     return app.exec();

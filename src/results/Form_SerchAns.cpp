@@ -162,11 +162,11 @@ qsizetype Form_SerchAns::CharacterCount() const
     return m_count;
 }
 
-bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error)
+bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bool continueLast)
 {
     if (records.isEmpty())
         return true;
-    qsizetype added = 0;
+    qsizetype added = continueLast ? -2 : 0;
     qsizetype units = 0;
     for (const QString& record : records) {
         added += 2 + CountCharacters(record);
@@ -181,8 +181,11 @@ bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error)
 
     QString batch;
     batch.reserve(units);
+    bool lineBreak = !continueLast;
     for (const QString& record : records) {
-        batch += QChar::ParagraphSeparator;
+        if (lineBreak)
+            batch += QChar::ParagraphSeparator;
+        lineBreak = true;
         batch += record;
     }
 

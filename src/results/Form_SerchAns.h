@@ -37,8 +37,9 @@ public:
     // leaving the text as it was, when the capacity would be exceeded.
     // The caret, the selection and the scroll position stay where they were.
     // The scroll bars take in the new text when the event loop next runs, or
-    // at once through FlushDocumentSize.
-    bool AppendRecords(const QStringList& records, QString* error);
+    // at once through FlushDocumentSize. With `continueLast` the first record
+    // is the rest of the last line: no line break goes before it.
+    bool AppendRecords(const QStringList& records, QString* error, bool continueLast = false);
     // Brings the scroll bars and the view up to the appended text now.
     void FlushDocumentSize();
 

@@ -50,6 +50,23 @@ qsizetype PaneCharacters(const QString& text)
     return count;
 }
 
+// UTF-16 length of the longest prefix of `text` that PaneCharacters counts
+// as at most `characters`.
+qsizetype PrefixWithin(const QString& text, qsizetype characters)
+{
+    qsizetype count = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const QChar c = text.at(i);
+        const qsizetype units = c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+        count += (c == QChar::ParagraphSeparator || c == QChar::LineSeparator) ? 2 : 1;
+        if (count > characters)
+            break;
+        i += units;
+    }
+    return i;
+}
+
 }  // namespace
 
 // State the worker and the UI thread share. Every member is guarded by `mutex`.
@@ -58,6 +75,7 @@ public:
     std::mutex mutex;
     std::condition_variable changed;
     QStringList pending;          // records not yet in the pane, in order
+    bool pendingContinues = false; // pending's first entry continues the pane's last line
     QString scanning;             // latest file announced by the worker
     bool scanningChanged = false;
     // Set by the UI thread at each delivery: the worker shows the next file
@@ -94,6 +112,42 @@ public:
         m_channel.pending.append(std::move(text));
         m_recordsPending = true;
         return true;
+    }
+
+    // A long line's record, part by part: the pane never holds more of it
+    // than its capacity allows, and neither does the channel. The part that
+    // would overflow is cut there and the append fails, as a whole record's
+    // would.
+    bool AppendPart(std::string_view part, bool first, bool last, std::string& error) override
+    {
+        (void)last;
+        const qsizetype lineBreak = first ? 2 : 0;
+        if (m_count > m_capacity - lineBreak) {
+            error = Form_SerchAns::kFullMessage;
+            return false;
+        }
+        QString text = QString::fromUtf8(part.data(), qsizetype(part.size()));
+        const qsizetype room = m_capacity - m_count - lineBreak;
+        qsizetype characters = PaneCharacters(text);
+        const bool fits = characters <= room;
+        if (!fits) {
+            text.truncate(PrefixWithin(text, room));
+            characters = PaneCharacters(text);
+        }
+        m_count += lineBreak + characters;
+        {
+            std::lock_guard lock(m_channel.mutex);
+            if (first || m_channel.pending.isEmpty()) {
+                m_channel.pendingContinues = !first;
+                m_channel.pending.append(std::move(text));
+            } else {
+                m_channel.pending.last() += text;
+            }
+            m_recordsPending = true;
+        }
+        if (!fits)
+            error = Form_SerchAns::kFullMessage;
+        return fits;
     }
 
     // Shows the message box on the UI thread and waits until it is dismissed.
@@ -310,11 +364,14 @@ void Form_SerchDialog::reject()
 void Form_SerchDialog::DeliverPending()
 {
     QStringList records;
+    bool continues = false;
     QString scanning;
     bool scanningChanged = false;
     {
         std::lock_guard lock(m_channel->mutex);
         records.swap(m_channel->pending);
+        continues = m_channel->pendingContinues;
+        m_channel->pendingContinues = false;
         m_channel->deliveryPosted = false;
         if (!records.isEmpty())
             m_channel->lastDelivery = std::chrono::steady_clock::now();
@@ -333,7 +390,7 @@ void Form_SerchDialog::DeliverPending()
     if (!pane)
         return;
     QString error;
-    if (!pane->AppendRecords(records, &error)) {
+    if (!pane->AppendRecords(records, &error, continues)) {
         // The worker's count should have refused these records already; if the
         // pane disagrees, take the same failure path as a refused record.
         ShowFailure(error.isEmpty() ? QString::fromUtf8(Form_SerchAns::kFullMessage) : error);

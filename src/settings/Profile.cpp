@@ -1,8 +1,12 @@
 #include "settings/Profile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -41,102 +45,404 @@ bool SameName(std::string_view a, std::string_view b) {
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
-// One physical line. [begin, contentEnd) is its text; [contentEnd, end) its
-// terminator: LF, CR LF, or a lone CR that ends the file.
-struct Line {
-  std::size_t begin;
-  std::size_t contentEnd;
-  std::size_t end;
-};
-
-std::vector<Line> SplitLines(std::string_view text) {
-  std::vector<Line> lines;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const std::size_t nl = text.find('\n', pos);
-    if (nl == std::string_view::npos) {
-      const std::size_t contentEnd = text.back() == '\r' ? text.size() - 1 : text.size();
-      lines.push_back({pos, contentEnd, text.size()});
-      break;
-    }
-    const std::size_t contentEnd = (nl > pos && text[nl - 1] == '\r') ? nl - 1 : nl;
-    lines.push_back({pos, contentEnd, nl + 1});
-    pos = nl + 1;
-  }
-  return lines;
+// Names and values a write can store so that a read finds them again: its
+// line must be valid UTF-8, and the longest it adds is key=value CR LF.
+bool IsStorable(std::string_view section, std::string_view key, std::string_view value) {
+  if (!text::IsValidUtf8(section) || !text::IsValidUtf8(key) || !text::IsValidUtf8(value)) return false;
+  const bool sectionOk = !section.empty() && Trim(section).size() == section.size() &&
+                         !HasLineBreak(section) && section.find(']') == std::string_view::npos &&
+                         section.size() + 4 <= kMaxLineBytes;
+  const bool keyOk = !key.empty() && Trim(key).size() == key.size() && !HasLineBreak(key) &&
+                     key.find('=') == std::string_view::npos && key.front() != '[' && key.front() != ';';
+  return sectionOk && keyOk && !HasLineBreak(value) && key.size() + value.size() + 3 <= kMaxLineBytes;
 }
 
-enum class Kind { Section, Key, Other };
+// ---------------------------------------------------------------------------
+// Lines
+
+constexpr std::size_t kReadBlock = 64 * 1024;
+
+enum class Ending { None, Cr, Lf, CrLf };
+
+std::size_t EndingBytes(Ending e) { return e == Ending::CrLf ? 2 : e == Ending::None ? 0 : 1; }
+
+// One physical line, file bytes [begin, end). `content` is its text without
+// the terminator (LF, CR LF, or a lone CR ending the file), valid until the
+// next line is taken; empty for an overlong line.
+struct Line {
+  std::uint64_t begin = 0, end = 0;
+  std::string_view content;
+  Ending ending = Ending::None;
+  bool overlong = false;  // more than kMaxLineBytes: kept, not understood
+};
+
+// Hands out the lines of bytes held in memory, or of a file read through a
+// buffer of at most kMaxLineBytes plus a block. A leading UTF-8 BOM belongs
+// to no line.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view bytes)
+      : data_(bytes.data()), len_(bytes.size()), eof_(true) {
+    SkipBom();
+  }
+  // Reads `fd` up to `size`, its size when opened: a file that keeps growing
+  // is not followed, and one that shrinks meanwhile fails the read.
+  LineReader(int fd, std::uint64_t size) : fd_(fd), limit_(size) { SkipBom(); }
+
+  // The next line; false at the end or on a read error. A run of empty LF
+  // lines comes back as its last line only: they carry nothing, and a file
+  // of millions of them must not cost a line's bookkeeping each.
+  bool Next(Line& line);
+  // Passes over the lines whose first non-blank byte is no '[' (only such a
+  // line can open a section), searching the bytes rather than taking lines.
+  // False at the end.
+  bool SkipToBracketLine();
+  bool Failed() const { return failed_; }
+  // Where the next line would begin; the file's end once Next gave false.
+  std::uint64_t Offset() const { return offset_; }
+  // The first line feed of the bytes passed so far: "\r\n", "\n", or "" for none.
+  std::string_view FirstLineFeed() const { return firstLineFeed_; }
+  // The ending of the last line passed; Lf before any line.
+  Ending LastEnding() const { return lastEnding_; }
+
+ private:
+  bool Fill();
+  void SkipBom();
+  void Pass(std::size_t to, Ending ending);
+  bool Take(Line& line, std::size_t n, bool lfEnded);
+  bool TakeOverlong(Line& line);
+
+  const char* data_ = nullptr;
+  std::size_t pos_ = 0, len_ = 0;  // unread bytes: data_[pos_, len_)
+  std::uint64_t offset_ = 0;       // file offset of data_[pos_]
+  int fd_ = -1;
+  std::uint64_t limit_ = 0, read_ = 0;
+  std::vector<char> buf_;
+  bool eof_ = false, failed_ = false;
+  std::string_view firstLineFeed_;
+  Ending lastEnding_ = Ending::Lf;
+};
+
+// Moves the unread bytes to the front and reads one more block behind them.
+bool LineReader::Fill() {
+  if (eof_) return false;
+  if (read_ >= limit_) {
+    eof_ = true;
+    return false;
+  }
+  if (pos_ > 0) {
+    std::memmove(buf_.data(), buf_.data() + pos_, len_ - pos_);
+    len_ -= pos_;
+    pos_ = 0;
+  }
+  if (buf_.size() < len_ + kReadBlock) buf_.resize(len_ + kReadBlock);
+  data_ = buf_.data();
+  const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kReadBlock, limit_ - read_));
+  for (;;) {
+    const ssize_t n = ::read(fd_, buf_.data() + len_, want);
+    if (n > 0) {
+      len_ += static_cast<std::size_t>(n);
+      read_ += static_cast<std::uint64_t>(n);
+      return true;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    failed_ = eof_ = true;
+    return false;
+  }
+}
+
+void LineReader::SkipBom() {
+  while (len_ - pos_ < 3 && Fill()) {
+  }
+  if (len_ - pos_ >= 3 && text::Utf8BomLength(std::string_view(data_ + pos_, 3)) == 3) {
+    pos_ += 3;
+    offset_ += 3;
+  }
+}
+
+// Consumes data_[pos_, to), whole lines the last of which ends as `ending`.
+void LineReader::Pass(std::size_t to, Ending ending) {
+  if (firstLineFeed_.empty()) {
+    if (const void* lf = std::memchr(data_ + pos_, '\n', to - pos_)) {
+      const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(lf) - data_);
+      firstLineFeed_ = at > pos_ && data_[at - 1] == '\r' ? "\r\n" : "\n";
+    }
+  }
+  lastEnding_ = ending;
+  offset_ += to - pos_;
+  pos_ = to;
+}
+
+bool LineReader::Take(Line& line, std::size_t n, bool lfEnded) {
+  std::string_view bytes(data_ + pos_, n);
+  line.ending = Ending::None;
+  if (lfEnded) {
+    bytes.remove_suffix(1);
+    line.ending = Ending::Lf;
+  }
+  if (!bytes.empty() && bytes.back() == '\r') {  // before the LF, or ending the file
+    bytes.remove_suffix(1);
+    line.ending = lfEnded ? Ending::CrLf : Ending::Cr;
+  }
+  line.begin = offset_;
+  line.end = offset_ + n;
+  line.overlong = n > kMaxLineBytes;
+  line.content = line.overlong ? std::string_view() : bytes;
+  Pass(pos_ + n, line.ending);
+  return true;
+}
+
+// The unread bytes are the start of a line longer than kMaxLineBytes without
+// its LF: they are passed over, block by block, to the line's end.
+bool LineReader::TakeOverlong(Line& line) {
+  line = Line{};
+  line.begin = offset_;
+  line.overlong = true;
+  char last = 0;
+  for (;;) {
+    const char* lf = static_cast<const char*>(std::memchr(data_ + pos_, '\n', len_ - pos_));
+    const std::size_t n = lf ? static_cast<std::size_t>(lf - (data_ + pos_)) : len_ - pos_;
+    if (n > 0) last = data_[pos_ + n - 1];
+    pos_ += n;
+    offset_ += n;
+    if (lf) {
+      line.ending = last == '\r' ? Ending::CrLf : Ending::Lf;
+      if (firstLineFeed_.empty()) firstLineFeed_ = line.ending == Ending::CrLf ? "\r\n" : "\n";
+      ++pos_;
+      ++offset_;
+      break;
+    }
+    if (!Fill()) {
+      line.ending = last == '\r' ? Ending::Cr : Ending::None;
+      break;
+    }
+  }
+  line.end = offset_;
+  lastEnding_ = line.ending;
+  return true;
+}
+
+// The first index in [i, n) whose byte is no LF, or n; eight bytes a step.
+std::size_t SkipLineFeeds(const char* p, std::size_t i, std::size_t n) {
+  constexpr std::uint64_t kLfs = 0x0A0A0A0A0A0A0A0Aull;
+  for (std::uint64_t word; i + 8 <= n; i += 8) {
+    std::memcpy(&word, p + i, 8);
+    if (word != kLfs) break;
+  }
+  while (i < n && p[i] == '\n') ++i;
+  return i;
+}
+
+bool LineReader::Next(Line& line) {
+  if (pos_ == len_ && !Fill()) return false;
+  if (data_[pos_] == '\n') {
+    for (;;) {
+      const std::size_t from = pos_;
+      pos_ = SkipLineFeeds(data_, pos_ + 1, len_) - 1;
+      offset_ += pos_ - from;
+      if (pos_ + 1 < len_ || !Fill()) break;
+    }
+    return Take(line, 1, true);
+  }
+  std::size_t scanned = pos_;
+  for (;;) {
+    if (const void* lf = std::memchr(data_ + scanned, '\n', len_ - scanned)) {
+      return Take(line, static_cast<std::size_t>(static_cast<const char*>(lf) - data_) + 1 - pos_, true);
+    }
+    if (len_ - pos_ > kMaxLineBytes) return TakeOverlong(line);
+    scanned = len_ - pos_;  // relative to the line start, which Fill moves to 0
+    if (!Fill()) return Take(line, len_ - pos_, false);
+  }
+}
+
+bool LineReader::SkipToBracketLine() {
+  if (pos_ == len_ && !Fill()) return false;
+  std::size_t from = pos_;  // where the search for '[' goes on
+  for (;;) {
+    if (const void* hit = std::memchr(data_ + from, '[', len_ - from)) {
+      const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - data_);
+      const void* lf = ::memrchr(data_ + pos_, '\n', at - pos_);
+      if (lf) {
+        const std::size_t start = static_cast<std::size_t>(static_cast<const char*>(lf) - data_) + 1;
+        Pass(start, start - 1 > pos_ && data_[start - 2] == '\r' ? Ending::CrLf : Ending::Lf);
+      }
+      if (std::all_of(data_ + pos_, data_ + at, IsBlank)) return true;
+      from = at + 1;
+      continue;
+    }
+    // No '[' here: the whole lines go, the unfinished last one waits for more.
+    if (const void* lf = ::memrchr(data_ + pos_, '\n', len_ - pos_)) {
+      const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(lf) - data_) + 1;
+      Pass(end, end - 1 > pos_ && data_[end - 2] == '\r' ? Ending::CrLf : Ending::Lf);
+    }
+    Line line;
+    if (len_ - pos_ > kMaxLineBytes) {
+      TakeOverlong(line);  // never a section
+      from = pos_;
+      continue;
+    }
+    from = len_ - pos_;  // relative to the line start, which Fill moves to 0
+    if (!Fill()) {
+      if (pos_ < len_) Take(line, len_ - pos_, false);
+      return false;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Lookup and change
+
+enum class Kind { Blank, Section, Key, Other };
 
 struct Parsed {
   Kind kind = Kind::Other;
-  std::string_view name;   // section or key name, blanks trimmed
-  std::size_t valueBegin = 0;  // Key: offset of the value inside the whole text
+  std::string_view text;       // Section and Key: the line as UTF-8
+  std::string_view name;       // section or key name, blanks trimmed
+  std::size_t valueBegin = 0;  // Key: offset of the value in `text`
 };
 
-Parsed ParseLine(std::string_view text, const Line& line) {
-  const std::string_view content = text.substr(line.begin, line.contentEnd - line.begin);
-  const std::string_view trimmed = Trim(content);
+// `keysWanted`: whether a key line would matter (inside a wanted section);
+// only then, or for a section line, is the line decoded. Blanks, '[' and ';'
+// are ASCII and can be no part of a CP932 character, so the first non-blank
+// byte is the same in either encoding.
+Parsed ParseLine(const Line& line, bool keysWanted, std::string& scratch) {
   Parsed p;
-  if (trimmed.empty() || trimmed.front() == ';') return p;
-  if (trimmed.front() == '[') {
-    const std::size_t close = trimmed.find(']');
+  if (line.overlong) return p;
+  const std::string_view trimmed = Trim(line.content);
+  if (trimmed.empty()) {
+    p.kind = Kind::Blank;
+    return p;
+  }
+  if (trimmed.front() == ';' || (trimmed.front() != '[' && !keysWanted)) return p;
+  // A line that is valid UTF-8 is UTF-8; any other is CP932.
+  if (text::IsValidUtf8(line.content)) {
+    p.text = line.content;
+  } else {
+    scratch = text::Cp932ToUtf8(line.content);
+    p.text = scratch;
+  }
+  const std::string_view t = Trim(p.text);
+  if (t.front() == '[') {
+    const std::size_t close = t.find(']');
     if (close != std::string_view::npos) {
       p.kind = Kind::Section;
-      p.name = Trim(trimmed.substr(1, close - 1));
+      p.name = Trim(t.substr(1, close - 1));
     }
     return p;
   }
-  const std::size_t eq = content.find('=');
+  const std::size_t eq = p.text.find('=');
   if (eq == std::string_view::npos) return p;
-  const std::string_view name = Trim(content.substr(0, eq));
-  if (name.empty()) return p;
-  p.kind = Kind::Key;
-  p.name = name;
-  p.valueBegin = line.begin + eq + 1;
+  p.name = Trim(p.text.substr(0, eq));
+  if (!p.name.empty()) {
+    p.kind = Kind::Key;
+    p.valueBegin = eq + 1;
+  }
   return p;
 }
 
-// Names SetValue can store so that FindValue finds them again.
-bool IsStorableSection(std::string_view s) {
-  return !s.empty() && Trim(s).size() == s.size() && !HasLineBreak(s) &&
-         s.find(']') == std::string_view::npos;
+// The first key of that name in any section of that name.
+std::optional<std::string> FindIn(LineReader& reader, std::string_view section, std::string_view key) {
+  bool inSection = false;
+  std::string scratch;
+  Line line;
+  while ((inSection || reader.SkipToBracketLine()) && reader.Next(line)) {
+    const Parsed p = ParseLine(line, inSection, scratch);
+    if (p.kind == Kind::Section) {
+      inSection = SameName(p.name, section);
+    } else if (p.kind == Kind::Key && inSection && SameName(p.name, key)) {
+      return std::string(p.text.substr(p.valueBegin));
+    }
+  }
+  return std::nullopt;
 }
 
-bool IsStorableKey(std::string_view k) {
-  return !k.empty() && Trim(k).size() == k.size() && !HasLineBreak(k) &&
-         k.find('=') == std::string_view::npos && k.front() != '[' && k.front() != ';';
+// A write's change: file bytes [at, at + removed) become `insert`.
+struct Edit {
+  std::uint64_t at = 0, removed = 0;
+  std::string insert;
+};
+
+enum class Plan { Unchanged, Change, Refused };
+
+// The key FindIn reads gets the value; when missing, the key is added after
+// the last non-blank line of the first section of that name, or section and
+// key at the end. The changed line alone is re-encoded (UTF-8); new lines end
+// as the file's first line feed does.
+Plan PlanChange(LineReader& reader, std::string_view section, std::string_view key,
+                std::string_view value, Edit& edit) {
+  bool inSection = false;
+  enum { NotSeen, Inside, Past } first = NotSeen;
+  std::uint64_t insertAt = 0;
+  Ending before = Ending::Lf;  // ending of the line that ends at insertAt
+  std::string scratch;
+  Line line;
+  while ((inSection || reader.SkipToBracketLine()) && reader.Next(line)) {
+    const Parsed p = ParseLine(line, inSection, scratch);
+    if (p.kind == Kind::Section) {
+      inSection = SameName(p.name, section);
+      if (first == Inside) first = Past;
+      if (inSection && first == NotSeen) {
+        first = Inside;
+        insertAt = line.end;
+        before = line.ending;
+      }
+    } else if (p.kind == Kind::Key && inSection && SameName(p.name, key)) {
+      if (p.text.substr(p.valueBegin) == value) return Plan::Unchanged;
+      if (p.valueBegin + value.size() + EndingBytes(line.ending) > kMaxLineBytes) return Plan::Refused;
+      edit.at = line.begin;
+      edit.removed = line.content.size();
+      edit.insert.assign(p.text.substr(0, p.valueBegin)).append(value);
+      return Plan::Change;
+    } else if (first == Inside && p.kind != Kind::Blank) {
+      insertAt = line.end;
+      before = line.ending;
+    }
+  }
+  if (first == NotSeen) {
+    insertAt = reader.Offset();
+    before = reader.LastEnding();
+  }
+  const std::string_view nl = reader.FirstLineFeed().empty() ? "\n" : reader.FirstLineFeed();
+  edit.at = insertAt;
+  edit.removed = 0;
+  edit.insert.clear();
+  // The line before gains the line feed it lacks.
+  if (before == Ending::None) edit.insert.append(nl);
+  if (before == Ending::Cr) edit.insert.append("\n");
+  if (first == NotSeen) edit.insert.append("[").append(section).append("]").append(nl);
+  edit.insert.append(key).append("=").append(value).append(nl);
+  return Plan::Change;
 }
 
 // ---------------------------------------------------------------------------
 // File access
 
-enum class ReadResult { Ok, Missing, Failed };
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
 
-ReadResult ReadWholeFile(const std::string& path, std::string& out, mode_t* mode) {
-  out.clear();
-  // O_NONBLOCK: a FIFO in the file's place must not hang the caller.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return ReadResult::Failed;
+ private:
+  int fd_;
+};
+
+// A regular file opened for reading; O_NONBLOCK so that a FIFO in its place
+// cannot hang the caller. -1 with errno set otherwise.
+int OpenRegular(const std::string& path, struct stat& st) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.get() < 0) return -1;
+  if (::fstat(fd.get(), &st) != 0) return -1;
+  if (!S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+    return -1;
   }
-  if (mode) *mode = st.st_mode & 07777;
-  char buf[16384];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return ReadResult::Failed;
-    }
-    out.append(buf, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return ReadResult::Ok;
+  return fd.release();
 }
 
 bool WriteAll(int fd, std::string_view data) {
@@ -147,6 +453,20 @@ bool WriteAll(int fd, std::string_view data) {
       return false;
     }
     data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Copies `count` bytes of `in` from `from` on; false when they are not all there.
+bool CopyRange(int in, std::uint64_t from, std::uint64_t count, int out) {
+  std::vector<char> buf(count > 0 ? kReadBlock : 0);
+  while (count > 0) {
+    const ssize_t n = ::pread(in, buf.data(), static_cast<std::size_t>(std::min<std::uint64_t>(count, kReadBlock)),
+                              static_cast<off_t>(from));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || !WriteAll(out, std::string_view(buf.data(), static_cast<std::size_t>(n)))) return false;
+    from += static_cast<std::uint64_t>(n);
+    count -= static_cast<std::uint64_t>(n);
   }
   return true;
 }
@@ -170,29 +490,25 @@ bool MakeDirectories(const std::string& dir) {
 }
 
 // Holds an exclusive flock for its lifetime; released by the kernel too when
-// the process dies, so a killed writer never blocks the next one.
+// the process dies, so a killed writer never blocks the next one. Never
+// opened through a link: a link in its place fails the write. Private, so
+// that no other user can hold it and stall our writes.
 class FileLock {
  public:
-  explicit FileLock(const std::string& lockPath) {
-    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0) return;
-    while (::flock(fd_, LOCK_EX) != 0) {
+  explicit FileLock(const std::string& lockPath)
+      : fd_(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)) {
+    if (fd_.get() < 0) return;
+    while (::flock(fd_.get(), LOCK_EX) != 0) {
       if (errno != EINTR) {
-        ::close(fd_);
-        fd_ = -1;
+        ::close(fd_.release());
         return;
       }
     }
   }
-  ~FileLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-  bool Held() const { return fd_ >= 0; }
+  bool Held() const { return fd_.get() >= 0; }
 
  private:
-  int fd_ = -1;
+  Fd fd_;
 };
 
 // The file the data really lives in: a symbolic link is followed, so a linked
@@ -205,18 +521,32 @@ std::string ResolveTarget(const std::string& path) {
   return resolved;
 }
 
-// Writes `data` to `tmp` with the given mode, then renames it over `target`.
-// On failure the temp file is removed and `target` is untouched.
-bool ReplaceFile(const std::string& target, const std::string& tmp, std::string_view data,
-                 std::optional<mode_t> mode) {
-  ::unlink(tmp.c_str());  // a leftover of a writer that was killed; we hold the lock
-  // 0666 lets the umask decide the mode of a new file.
-  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, data);
-  if (ok && mode) ok = ::fchmod(fd, *mode) == 0;
-  if (ok) ok = ::fsync(fd) == 0;
-  if (::close(fd) != 0) ok = false;
+// Writes the file `in` (of `old`'s size; -1 and null for none) with `edit`
+// applied to a temporary file beside `target`, then renames it over `target`.
+// On failure the temporary file is removed and `target` is untouched.
+bool ReplaceFile(const std::string& target, int in, const struct stat* old, const Edit& edit) {
+  const std::string tmp = target + ".tmp";
+  // A leftover of a writer that was killed (we hold the lock). Anything else
+  // in its place stays, and the exclusive create below fails the write.
+  struct stat st {};
+  if (::lstat(tmp.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(tmp.c_str());
+  // A new settings file gets what the umask leaves of 0666. A replacement
+  // starts readable by its owner alone, whatever the umask, and takes the old
+  // file's owner (where permitted) and mode before its first byte: the old
+  // mode is kept even where the umask would not have given it.
+  Fd out(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      old ? (old->st_mode & 0700) : 0666));
+  if (out.get() < 0) return false;
+  bool ok = true;
+  if (old) {
+    if (::fchown(out.get(), old->st_uid, old->st_gid) != 0) (void)!::fchown(out.get(), -1, old->st_gid);
+    ok = ::fchmod(out.get(), old->st_mode & 07777) == 0;
+  }
+  const std::uint64_t size = old ? static_cast<std::uint64_t>(old->st_size) : 0;
+  const std::uint64_t rest = edit.at + edit.removed;
+  ok = ok && CopyRange(in, 0, edit.at, out.get()) && WriteAll(out.get(), edit.insert) &&
+       CopyRange(in, rest, size - rest, out.get()) && ::fsync(out.get()) == 0;
+  if (::close(out.release()) != 0) ok = false;
   if (ok) ok = ::rename(tmp.c_str(), target.c_str()) == 0;
   if (!ok) ::unlink(tmp.c_str());
   // No fsync of the directory: after a power cut the file is the old one or the
@@ -244,115 +574,59 @@ std::string SettingsFilePath() {
   return home + "/.config/" + kFileName;
 }
 
-std::optional<std::string> FindValue(std::string_view fileText, std::string_view section,
+std::optional<std::string> FindValue(std::string_view fileBytes, std::string_view section,
                                      std::string_view key) {
-  bool inSection = false;
-  for (const Line& line : SplitLines(fileText)) {
-    const Parsed p = ParseLine(fileText, line);
-    if (p.kind == Kind::Section) {
-      inSection = SameName(p.name, section);
-    } else if (p.kind == Kind::Key && inSection && SameName(p.name, key)) {
-      return std::string(fileText.substr(p.valueBegin, line.contentEnd - p.valueBegin));
-    }
-  }
-  return std::nullopt;
+  LineReader reader(fileBytes);
+  return FindIn(reader, section, key);
 }
 
-std::string SetValue(std::string_view fileText, std::string_view section, std::string_view key,
+std::string SetValue(std::string_view fileBytes, std::string_view section, std::string_view key,
                      std::string_view value) {
-  std::string text(fileText);
-  if (!IsStorableSection(section) || !IsStorableKey(key) || HasLineBreak(value)) return text;
-
-  const std::vector<Line> lines = SplitLines(fileText);
-  const std::size_t firstLf = fileText.find('\n');
-  const std::string_view nl =
-      (firstLf != std::string_view::npos && firstLf > 0 && fileText[firstLf - 1] == '\r') ? "\r\n"
-                                                                                           : "\n";
-
-  // The first key of that name in any section of that name: the one FindValue reads.
-  // Meanwhile note where the first section of that name ends its last non-blank line.
-  bool inSection = false;
-  int sectionState = 0;  // 0 not seen, 1 inside the first one, 2 past it
-  std::size_t insertAfter = 0;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const Line& line = lines[i];
-    const Parsed p = ParseLine(fileText, line);
-    if (p.kind == Kind::Section) {
-      inSection = SameName(p.name, section);
-      if (sectionState == 1) sectionState = 2;
-      if (inSection && sectionState == 0) {
-        sectionState = 1;
-        insertAfter = i;
-      }
-      continue;
-    }
-    if (p.kind == Kind::Key && inSection && SameName(p.name, key)) {
-      text.replace(p.valueBegin, line.contentEnd - p.valueBegin, value);
-      return text;
-    }
-    if (sectionState == 1 && !Trim(fileText.substr(line.begin, line.contentEnd - line.begin)).empty()) {
-      insertAfter = i;
-    }
+  std::string bytes(fileBytes);
+  if (!IsStorable(section, key, value)) return bytes;
+  LineReader reader(fileBytes);
+  Edit edit;
+  if (PlanChange(reader, section, key, value, edit) == Plan::Change) {
+    bytes.replace(edit.at, edit.removed, edit.insert);
   }
-
-  std::string addition;
-  std::size_t at = text.size();
-  if (sectionState != 0) {
-    at = lines[insertAfter].end;
-  } else {
-    addition.append("[").append(section).append("]").append(nl);
-  }
-  addition.append(key).append("=").append(value).append(nl);
-
-  // The line before the insertion point needs a line feed of its own; a lone
-  // CR ending the file becomes CR LF.
-  if (at > 0 && text[at - 1] != '\n') {
-    addition.insert(0, text[at - 1] == '\r' ? std::string_view("\n") : nl);
-  }
-  text.insert(at, addition);
-  return text;
-}
-
-std::string DecodeFileText(std::string_view bytes) {
-  if (text::IsValidUtf8(bytes)) {
-    bytes.remove_prefix(text::Utf8BomLength(bytes));
-    return std::string(bytes);
-  }
-  return text::Cp932ToUtf8(bytes);
+  return bytes;
 }
 
 std::string ReadProfile(std::string_view section, std::string_view key, std::string_view def) {
   const std::string path = SettingsFilePath();
   if (path.empty()) return std::string(def);
-  std::string bytes;
-  if (ReadWholeFile(path, bytes, nullptr) != ReadResult::Ok) return std::string(def);
-  std::optional<std::string> value = FindValue(DecodeFileText(bytes), section, key);
+  struct stat st {};
+  const Fd fd(OpenRegular(path, st));
+  if (fd.get() < 0) return std::string(def);
+  LineReader reader(fd.get(), static_cast<std::uint64_t>(st.st_size));
+  std::optional<std::string> value = FindIn(reader, section, key);
   return value ? std::move(*value) : std::string(def);
 }
 
 bool WriteProfile(std::string_view section, std::string_view key, std::string_view value) {
-  if (!IsStorableSection(section) || !IsStorableKey(key) || HasLineBreak(value)) return false;
+  if (!IsStorable(section, key, value)) return false;
   const std::string path = SettingsFilePath();
   if (path.empty() || !MakeDirectories(DirName(path))) return false;
 
   // Held around the whole read-modify-write so that a second running copy's
   // keys are never lost between our read and our rename.
-  FileLock lock(path + ".lock");
+  const FileLock lock(path + ".lock");
   if (!lock.Held()) return false;
 
   const std::string target = ResolveTarget(path);
   if (target.empty()) return false;
 
-  std::string bytes;
-  mode_t mode = 0;
-  const ReadResult read = ReadWholeFile(target, bytes, &mode);
-  if (read == ReadResult::Failed) return false;
-
-  const std::string updated = SetValue(DecodeFileText(bytes), section, key, value);
-  if (read == ReadResult::Ok && updated == bytes) return true;
-
-  return ReplaceFile(target, target + ".tmp", updated,
-                     read == ReadResult::Ok ? std::optional<mode_t>(mode) : std::nullopt);
+  struct stat st {};
+  const Fd in(OpenRegular(target, st));
+  if (in.get() < 0) {
+    if (errno != ENOENT) return false;
+    return ReplaceFile(target, -1, nullptr, Edit{0, 0, SetValue("", section, key, value)});
+  }
+  LineReader reader(in.get(), static_cast<std::uint64_t>(st.st_size));
+  Edit edit;
+  const Plan plan = PlanChange(reader, section, key, value, edit);
+  if (reader.Failed() || plan == Plan::Refused) return false;
+  return plan == Plan::Unchanged || ReplaceFile(target, in.get(), &st, edit);
 }
 
 }  // namespace textrove::settings

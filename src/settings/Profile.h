@@ -1,13 +1,24 @@
 // The settings file: one read and one write of a single value, UTF-8 text.
 // The file is $XDG_CONFIG_HOME/Textroveini (~/.config/Textroveini when unset),
 // resolved at every call.
+//
+// Each line is read as UTF-8 when it is valid UTF-8, otherwise as CP932; a
+// leading UTF-8 BOM belongs to no line. A write re-encodes only the line it
+// changes or adds (UTF-8); every other byte is written back as it was read.
+// The file is streamed, never held whole: memory stays bounded whatever its
+// size. A line longer than kMaxLineBytes is kept but not understood.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace textrove::settings {
+
+// Longer lines (terminator included) are left as they are and read as no key
+// and no section. Far above anything the program stores; it bounds memory.
+inline constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
 
 // Full path of the settings file for the current environment.
 std::string SettingsFilePath();
@@ -20,21 +31,18 @@ std::string ReadProfile(std::string_view section, std::string_view key, std::str
 // Stores section/key = value. Re-reads the file under a lock, changes the one
 // key (adding section and key at the end when missing) and replaces the file
 // atomically. Returns false, changing nothing, when the write fails or the
-// value holds a line break (it could not read back exactly).
+// value could not read back exactly (see SetValue).
 bool WriteProfile(std::string_view section, std::string_view key, std::string_view value);
 
-// The same rules on file text, without touching the disk (used by the two
-// calls above, tests and fuzzing). `fileText` is UTF-8. SetValue returns the
-// text unchanged when the value holds CR or LF, or when a name could not be
-// found again (empty, blanks at either end, a line break, "]" in a section,
-// "=" in a key, a key starting with "[" or ";").
-std::optional<std::string> FindValue(std::string_view fileText, std::string_view section,
+// The same rules on file bytes, without touching the disk (used by tests and
+// fuzzing). FindValue gives UTF-8. SetValue returns the bytes unchanged when
+// the value holds CR or LF, when a name or the value is not valid UTF-8, when
+// the line would pass kMaxLineBytes, or when a name could not be found again
+// (empty, blanks at either end, a line break, "]" in a section, "=" in a key,
+// a key starting with "[" or ";").
+std::optional<std::string> FindValue(std::string_view fileBytes, std::string_view section,
                                      std::string_view key);
-std::string SetValue(std::string_view fileText, std::string_view section, std::string_view key,
+std::string SetValue(std::string_view fileBytes, std::string_view section, std::string_view key,
                      std::string_view value);
-
-// File bytes as UTF-8 text: valid UTF-8 as it is (a BOM dropped), anything else
-// read as CP932.
-std::string DecodeFileText(std::string_view bytes);
 
 }  // namespace textrove::settings

@@ -1,5 +1,6 @@
 // The search word list pane in a real main window: loading the stored list,
-// the add and delete rules with their limits, the ten-key save and Menu_Start.
+// the add and delete rules with their limits, the ten-key save, Menu_Start and
+// the keyboard: Enter adds, the focus stays in the word text box.
 #include <QListWidget>
 
 #include "search_gui/GuiTestSupport.h"
@@ -14,7 +15,7 @@ using Slots = std::vector<std::string>;
 
 class Form_SerchListTest : public FrameFixture {
 protected:
-    void Load(std::initializer_list<std::pair<int, const char*>> stored)
+    void Load(const std::vector<std::pair<int, const char*>>& stored)
     {
         for (const auto& [slot, word] : stored)
             ASSERT_TRUE(names::WriteProfile(names::kSectionDefList, names::ListNameKey(slot), word));
@@ -42,6 +43,7 @@ protected:
         QTest::mouseClick(m_pane->ListDel(), Qt::LeftButton);
     }
     bool StartEnabled() const { return Item("Menu_Start")->isEnabled(); }
+    bool TextHasFocus() const { return m_frame->focusWidget() == m_pane->SerchText(); }
 
     Form_SerchList* m_pane = nullptr;
 };
@@ -132,6 +134,57 @@ TEST_F(Form_SerchListTest, DeletingTheLastWordLeavesTenEmptySlots)
     Type(QStringLiteral(" "));  // a blank counts as text
     m_pane->ListAdd_Click();
     EXPECT_TRUE(StartEnabled());
+}
+
+TEST_F(Form_SerchListTest, FocusGoesBackToTheTextBoxAfterEachButton)
+{
+    Load({});
+    for (int round = 0; round < 2; ++round) {  // the second with the result pane holding the focus before
+        SCOPED_TRACE(round);
+        Type(QStringLiteral("word"));
+        QTest::mouseClick(m_pane->ListAdd(), Qt::LeftButton);
+        EXPECT_TRUE(TextHasFocus()) << "after 追加↓";
+        Delete(0);
+        EXPECT_TRUE(TextHasFocus()) << "after 削除";
+        Pane().setFocus();
+    }
+}
+
+TEST_F(Form_SerchListTest, EnterInTheTextBoxAddsOnlyWhileListAddIsEnabled)
+{
+    struct Row {
+        const char* why;
+        int stored;          // words in the list before
+        const char* typed;
+        int added;           // words added by Enter
+    };
+    const Row rows[] = {
+        {"a word is added as by 追加↓", 0, "enter", 1},
+        {"an empty text box adds nothing", 0, "", 0},
+        {"a full list adds nothing and keeps the text", 10, "eleventh", 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        static const char* const kWords[] = {"W1", "W2", "W3", "W4", "W5", "W6", "W7", "W8", "W9", "W10"};
+        std::vector<std::pair<int, const char*>> stored;
+        for (int slot = 1; slot <= names::kListSlots; ++slot)
+            stored.push_back({slot, slot <= row.stored ? kWords[slot - 1] : ""});
+        Load(stored);
+        Type(QString::fromUtf8(row.typed));
+        const Slots before = Stored();
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
+            QTest::keyClick(m_pane->SerchText(), key);
+        ASSERT_EQ(m_pane->Words().size(), row.stored + row.added) << "once, by the first key";
+        if (row.added) {
+            EXPECT_EQ(m_pane->Words().last(), QStringLiteral("ENTER"));
+            EXPECT_EQ(m_pane->SerchText()->text(), QString());
+            EXPECT_TRUE(StartEnabled());
+            EXPECT_EQ(Stored(), Saved({"ENTER"}));
+        } else {
+            EXPECT_EQ(m_pane->SerchText()->text(), QString::fromUtf8(row.typed));
+            EXPECT_EQ(Stored(), before);
+        }
+    }
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 // textrove-search as a program: output bytes and exit status.
+#include <sys/resource.h>
 #include <sys/wait.h>
+
+#include <tuple>
 
 #include "SearchTestSupport.h"
 
@@ -12,8 +15,8 @@ struct Outcome {
 };
 
 // Runs the program with `args`; standard output goes to a scratch file, or
-// to `device` (then not read back).
-Outcome RunCompanion(const Strings& args, const std::string& device = "")
+// through `redirect` (then not read back).
+Outcome RunCompanion(const Strings& args, const std::string& redirect = "")
 {
     TempTree scratch;
     auto quote = [](const std::string& s) {
@@ -21,15 +24,16 @@ Outcome RunCompanion(const Strings& args, const std::string& device = "")
         for (char c : s) c == '\'' ? q.append("'\\''") : q.append(1, c);
         return q.append("'");
     };
-    const std::string out = device.empty() ? scratch.Path("out") : device;
+    const std::string out = scratch.Path("out");
     std::string cmd = quote(TEXTROVE_SEARCH_EXE);
     for (const auto& a : args) cmd.append(" ").append(quote(a));
-    const int raw = std::system((cmd + " >" + quote(out) + " 2>" + quote(scratch.Path("err"))).c_str());
+    cmd += redirect.empty() ? " >" + quote(out) : " " + redirect;
+    const int raw = std::system((cmd + " 2>" + quote(scratch.Path("err"))).c_str());
     auto slurp = [](const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     };
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, device.empty() ? slurp(out) : "", slurp(scratch.Path("err"))};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, redirect.empty() ? slurp(out) : "", slurp(scratch.Path("err"))};
 }
 
 TEST(Companion, WritesThePaneTextAndExitsZero)
@@ -48,30 +52,85 @@ TEST(Companion, ExitStatus)
 {
     TempTree tree;
     tree.File("f", "hit\n");
+    tree.File("locked/g", "hit\n");
+    chmod(tree.Path("locked").c_str(), 0);
     const Strings ten = {tree.Root(), "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
     Strings eleven = ten;
     eleven.push_back("11");
+    const std::string header = "\r\n検索文字は、  HIT";
     struct Row {
         const char* why;
         Strings args;
         int status;
-        bool onStdout;  // where `starts` is written; the other stream stays empty
-        std::string starts;
+        std::string out, err;  // how each stream starts; "" = stays empty
     };
-    for (const Row& row : std::vector<Row>{
-             {"no arguments", {}, 2, false, "usage:"},
-             {"empty word", {tree.Root(), "a", ""}, 2, false, "textrove-search: a search word must not be empty"},
-             {"eleven words", eleven, 2, false, "usage:"},
-             {"ten words are fine", ten, 0, true, "\r\n検索文字は、  1  2"},
-             {"no words: header alone", {tree.Root()}, 0, true, "\r\n検索文字は、"},
-             {"help", {"--help"}, 0, true, "usage: textrove-search DIRECTORY [WORD]..."},
-         }) {
+    std::vector<Row> rows{
+        {"no arguments", {}, 2, "", "usage:"},
+        {"empty word", {tree.Root(), "a", ""}, 2, "", "textrove-search: a search word must not be empty"},
+        {"eleven words", eleven, 2, "", "usage:"},
+        {"ten words are fine", ten, 0, "\r\n検索文字は、  1  2", ""},
+        {"no words: header alone", {tree.Root()}, 0, "\r\n検索文字は、", ""},
+        {"help", {"--help"}, 0, "usage: textrove-search DIRECTORY [WORD]...", ""},
+        {"missing target: the pane's text, then why", {tree.Path("none"), "hit"}, 2, header,
+         "textrove-search: " + tree.Path("none") + ": No such file or directory\n"},
+        {"target is a file", {tree.Path("f"), "hit"}, 2, header, "textrove-search: " + tree.Path("f") + ": Not a directory\n"},
+    };
+    if (geteuid() != 0)  // root reads any directory
+        rows.push_back({"unreadable target", {tree.Path("locked"), "hit"}, 2, header,
+                        "textrove-search: " + tree.Path("locked") + ": Permission denied\n"});
+    for (const Row& row : rows) {
         const auto r = RunCompanion(row.args);
         EXPECT_EQ(r.status, row.status) << row.why;
-        EXPECT_EQ((row.onStdout ? r.out : r.err).rfind(row.starts, 0), 0u) << row.why;
-        EXPECT_EQ(row.onStdout ? r.err : r.out, "") << row.why;
+        EXPECT_EQ(r.out.rfind(row.out, 0), 0u) << row.why;
+        EXPECT_EQ(r.err.rfind(row.err, 0), 0u) << row.why;
+        EXPECT_EQ(r.out.empty() || r.err.empty(), row.out.empty() || row.err.empty()) << row.why;
+        if (!row.err.empty() && row.err.back() == '\n') {
+            EXPECT_EQ(r.err, row.err) << row.why << ": one line";
+        }
     }
-    EXPECT_EQ(RunCompanion({tree.Root(), "hit"}, "/dev/full").status, 1) << "output that cannot be written is a failure";
+    // Every line a hit: far more output than the stream buffer holds.
+    tree.File("many/hits", [] {
+        std::string s;
+        for (int k = 0; k < 200000; ++k) s += "hit\n";
+        return s;
+    }());
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    close(pipeEnds[0]);
+    const std::string closedPipe = ">&" + std::to_string(pipeEnds[1]);
+    for (const auto& [why, dir, redirect, err] : std::vector<std::tuple<const char*, std::string, std::string, std::string>>{
+             {"full device, usage text", "--help", ">/dev/full", "No space left on device"},
+             {"full device, small output", tree.Root(), ">/dev/full", "No space left on device"},
+             {"full device, large output", tree.Path("many"), ">/dev/full", "No space left on device"},
+             {"closed pipe, small output", tree.Root(), closedPipe, "Broken pipe"},
+             {"closed pipe, large output", tree.Path("many"), closedPipe, "Broken pipe"},
+         }) {
+        const auto r = RunCompanion({dir, "hit"}, redirect);
+        EXPECT_EQ(r.status, 1) << why;
+        EXPECT_EQ(r.err, "textrove-search: standard output: " + err + "\n") << why;
+    }
+    close(pipeEnds[1]);
+}
+
+TEST(Companion, AHitOnAVeryLongLineIsWrittenInBoundedMemory)
+{
+    // 48 MiB of NUL bytes (a sparse file), then the hit: held whole, the
+    // line alone would take the peak past the bound.
+    TempTree tree;
+    const std::size_t length = std::size_t{48} << 20;
+    tree.File("long", "");
+    ASSERT_EQ(truncate(tree.Path("long").c_str(), static_cast<off_t>(length)), 0);
+    std::ofstream(tree.Path("long"), std::ios::binary | std::ios::app) << "abc\n";
+    const auto r = RunCompanion({tree.Root(), "abc"});
+    rusage children{};
+    getrusage(RUSAGE_CHILDREN, &children);  // the largest child's peak, in KiB
+    EXPECT_EQ(r.status, 0);
+    const std::string head = "\r\n検索文字は、  ABC\r\n\r\n----- ファイル名 : " + tree.Path("long") + " -----\r\nABC :";
+    ASSERT_EQ(r.out.size(), head.size() + length + 3);
+    EXPECT_EQ(r.out.compare(0, head.size(), head), 0);
+    EXPECT_EQ(r.out.find_first_not_of('\0', head.size()), head.size() + length);
+    EXPECT_EQ(r.out.substr(head.size() + length), "abc");
+    EXPECT_LT(children.ru_maxrss, 64L * 1024) << "peak KiB";
 }
 
 }  // namespace

@@ -93,6 +93,38 @@ TEST(Scan, LargeFileEncodingDecidedOnTheWholeFile)
     }
 }
 
+TEST(Scan, AFileIsReadOnlyToTheSizeItHadWhenOpened)
+{
+    // A writer appends a hit while the first hit's record is handed over.
+    // The file is larger than the read-ahead queue (and Shift-JIS from its
+    // first byte, so nothing is held back for the encoding): its end is not
+    // read yet at that moment, on either path.
+    struct AppendingSink : RecordingSink {
+        bool Append(std::string_view record, std::string& error) override
+        {
+            if (records.size() == 2) std::ofstream(path, std::ios::binary | std::ios::app) << "abc late\n";
+            return RecordingSink::Append(record, error);
+        }
+        std::string path;
+    };
+    TempTree tree;
+    for (const bool readAhead : {true, false}) {
+        tree.File("grows", "\x82\xA0 abc\n" + std::string(std::size_t{10} << 20, '\n'));
+        AppendingSink sink;
+        sink.path = tree.Path("grows");
+        CancelFlag flag{0};
+        SearchEngine engine(sink, flag);
+        if (readAhead) {
+            engine.SearchCharacter({tree.Root(), {"abc"}});
+        } else {
+            engine.GetFindChara({"abc"});
+            engine.FindChara(sink.path);
+        }
+        EXPECT_EQ(sink.records.back(), "ABC :あ abc") << (readAhead ? "read ahead" : "serial");
+        EXPECT_EQ(sink.records.size(), 4u) << (readAhead ? "read ahead" : "serial");
+    }
+}
+
 TEST(Scan, FirstLineNeverStraddlesThePreviousFile)
 {
     TempTree tree;

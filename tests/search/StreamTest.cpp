@@ -92,7 +92,11 @@ TEST_P(Pieces, AnySplitAndStreamingMatchThePlainReading)
         CancelFlag flag{0};
         FileScanner scanner(Upper(words), flag, {40 + rng() % 30, 7 + rng() % 20});
         Strings records;
-        scanner.Scan(source, text::DetectEncoding(bytes), "/p", [&](std::string_view r) { records.emplace_back(r); });
+        scanner.Scan(source, text::DetectEncoding(bytes), "/p", [&](std::string_view r, bool first, bool) {
+            EXPECT_TRUE(text::IsValidUtf8(r)) << "a part cuts a character";
+            first ? records.emplace_back(r) : records.back().append(r);
+            return true;
+        });
         const auto expected = PlainReading(bytes, words, "/p");
         ASSERT_EQ(records, expected) << "round " << round;
         withHits += !expected.empty();
@@ -159,7 +163,7 @@ TEST(LongLines, ALineWithoutCandidatesIsNeitherHeldNorReadAgain)
     CancelFlag flag{0};
     int records = 0;
     FileScanner(Upper({"needle", "ab", "b"}), flag)
-        .Scan(source, text::Encoding::Cp932, "/big", [&](std::string_view) { ++records; });
+        .Scan(source, text::Encoding::Cp932, "/big", [&](std::string_view, bool, bool) { return ++records, true; });
     getrusage(RUSAGE_SELF, &after);
     EXPECT_EQ(records, 0);
     EXPECT_EQ(source.left, 0u) << "read to the end";

@@ -1,4 +1,5 @@
-// The help window: a missing document, reuse and reload.
+// The help window: where the document is found, a missing document, reuse and
+// reload.
 #include <QScrollBar>
 #include <QTextBrowser>
 
@@ -66,6 +67,24 @@ TEST_F(HelpWindowTest, OneWindowReloadedAtContents)
     EXPECT_TRUE(window->Contents()->toPlainText().startsWith(QStringLiteral("目次 two")));
     EXPECT_EQ(bar->value(), 0) << "opened at the contents";
     EXPECT_TRUE(m_prompts->messages.empty());
+}
+
+// A build tree has the document beside the executable; an installed tree has
+// it in <prefix>/share/textrove/ for <prefix>/bin.
+TEST_F(HelpWindowTest, DocumentIsFoundBesideTheExecutableThenInShare)
+{
+    const QString bin = Root() + "/bin", beside = bin + "/Textrove.hlp",
+                  installed = Root() + "/share/textrove/Textrove.hlp";
+    ASSERT_TRUE(QDir().mkpath(bin));
+    EXPECT_EQ(HelpWindow::FindDocument(bin), beside) << "in neither place: the first is reported";
+    WriteFile(Root(), "share/textrove/Textrove.hlp", "installed");
+    EXPECT_EQ(HelpWindow::FindDocument(bin), installed) << "installed tree";
+    EXPECT_EQ(HelpWindow::FindDocument(bin + "/"), installed) << "a trailing slash";
+    ASSERT_TRUE(QDir().mkpath(beside));
+    EXPECT_EQ(HelpWindow::FindDocument(bin), installed) << "a directory beside is not the document";
+    ASSERT_TRUE(QDir().rmdir(beside));
+    WriteFile(Root(), "bin/Textrove.hlp", "built");
+    EXPECT_EQ(HelpWindow::FindDocument(bin), beside) << "beside the executable comes first";
 }
 
 TEST_F(HelpWindowTest, ShippedDocumentReadsAsHtml)

@@ -171,6 +171,34 @@ TEST_F(SearchDialogTest, FullPaneReportsAndEndsSearch)
     }
 }
 
+// A hit on a line longer than the engine holds reaches the pane in parts,
+// as one line; at the capacity it is cut there, with the full pane's message.
+TEST_F(SearchDialogTest, LongHitLineFillsThePaneUpToItsCapacity)
+{
+    // Past two blocks, so its end is not in the block where it passes the
+    // hold limit (a line that ends there is held whole). Three parts.
+    const QByteArray line = QByteArray((2 << 20) + 100000, 'x') + "abc";
+    WriteFile(Root(), "long.txt", "before\n" + line + "\nafter\n");
+    AddWords({"abc"});
+    SetTarget(Root());
+    const QString all = Records({QStringLiteral("検索文字は、  ABC"), QString(), Banner(Root() + "/long.txt"),
+                                 "ABC :" + QString::fromLatin1(line)});
+    for (const qsizetype room : {all.size(), all.size() - 50000}) {
+        Pane().SerchAns()->clear();
+        Pane().SetCapacity(room);
+        m_prompts->messages.clear();
+
+        RunSearchCommand();
+
+        EXPECT_EQ(Pane().Text(), all.left(room));
+        EXPECT_EQ(Pane().CharacterCount(), room);
+        ASSERT_EQ(m_prompts->messages.size(), room < all.size() ? 1u : 0u);
+        if (room < all.size()) {
+            EXPECT_EQ(m_prompts->messages[0].text, QStringLiteral("結果表示領域がいっぱいです。"));
+        }
+    }
+}
+
 // Destroying the dialog mid-search joins the worker; nothing arrives later.
 TEST_F(SearchDialogTest, DestroyingDialogStopsWorker)
 {

@@ -1,10 +1,14 @@
 // Reading and writing the settings file on disk.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <string>
+#include <thread>
 
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 
 #include "settings/SettingsTestEnv.h"
@@ -106,16 +110,23 @@ TEST_F(SettingsDirTest, KeysOfASecondCopyAreKept) {
   EXPECT_EQ(ReadProfile(kSectionWindowSize, kKeyLeft, ""), "2");
 }
 
-TEST_F(SettingsDirTest, LegacyCp932FileReadsAndIsRewrittenAsUtf8) {
-  WriteRaw("[DefDir]\r\nDirectory=C:\\\x83\x65\x83\x58\x83\x67\\\x95\x5C\r\n"
-           "[DefList]\r\nListName1=\xC3\xBD\xC4\r\n");
+// Each line is UTF-8 when valid, else CP932; a write re-encodes only its own line.
+TEST_F(SettingsDirTest, EncodingIsPerLineAndOnlyTheChangedLineIsRewritten) {
+  const std::string nihongo = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";  // 日本語
+  const std::string stray = "[DefList]\nListName1=" + nihongo + "\nListName2=\xE9\n";
+  WriteRaw(stray);
+  EXPECT_EQ(ReadProfile(kSectionDefList, ListNameKey(1), ""), nihongo);
+  ASSERT_TRUE(WriteProfile(kSectionDefDir, kKeyDirectory, "/x"));
+  EXPECT_EQ(ReadRaw(), stray + "[DefDir]\nDirectory=/x\n");
+
+  const std::string legacyDir = "[DefDir]\r\nDirectory=C:\\\x83\x65\x83\x58\x83\x67\\\x95\x5C\r\n";
+  WriteRaw(legacyDir + "[DefList]\r\nListName1=\xC3\xBD\xC4\r\n");
   const std::string dir = "C:\\\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\\\xE8\xA1\xA8";  // C:\テスト\表
-  const std::string word = "\xEF\xBE\x83\xEF\xBD\xBD\xEF\xBE\x84";                  // ﾃｽﾄ
   EXPECT_EQ(ReadProfile(kSectionDefDir, kKeyDirectory, ""), dir);
-  EXPECT_EQ(ReadProfile(kSectionDefList, ListNameKey(1), ""), word);
+  EXPECT_EQ(ReadProfile(kSectionDefList, ListNameKey(1), ""), "\xEF\xBE\x83\xEF\xBD\xBD\xEF\xBE\x84");  // ﾃｽﾄ
+  ASSERT_TRUE(WriteProfile(kSectionDefList, ListNameKey(1), nihongo));
   ASSERT_TRUE(WriteProfile(kSectionDefList, ListNameKey(2), "ABC"));
-  EXPECT_EQ(ReadRaw(), "[DefDir]\r\nDirectory=" + dir + "\r\n[DefList]\r\nListName1=" + word +
-                           "\r\nListName2=ABC\r\n");
+  EXPECT_EQ(ReadRaw(), legacyDir + "[DefList]\r\nListName1=" + nihongo + "\r\nListName2=ABC\r\n");
 }
 
 // A write that cannot complete returns false and leaves file and folder as they were.
@@ -176,6 +187,80 @@ TEST_F(SettingsDirTest, LinkedSettingsFileStaysLinked) {
   EXPECT_TRUE(fs::is_symlink(FilePath()));
   EXPECT_EQ(ReadFile(real), "[DefDir]\nDirectory=/new\n");
   EXPECT_FALSE(fs::exists(real + ".tmp"));
+}
+
+TEST_F(SettingsDirTest, LinkInPlaceOfLockOrTemporaryFileFailsTheWrite) {
+  const std::string content = "[DefDir]\nDirectory=/keep\n";
+  const std::string victim = root_ + "/victim";
+  for (const char* planted : {"Textroveini.lock", "Textroveini.tmp"}) {
+    SCOPED_TRACE(planted);
+    WriteRaw(content);
+    const std::string link = configDir_ + "/" + planted;
+    fs::remove(link);  // the lock of the round before
+    fs::remove(victim);
+    fs::create_symlink(victim, link);  // dangling
+    EXPECT_FALSE(WriteProfile(kSectionDefDir, kKeyDirectory, "/new"));
+    EXPECT_FALSE(fs::exists(victim)) << "created through the link";
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadRaw(), content);
+    fs::remove(link);
+  }
+}
+
+// Watched from its creation, the temporary file never grants what the settings
+// file does not; the file keeps its mode (whatever the umask) and owner.
+TEST_F(SettingsDirTest, TemporaryFileNeverGrantsMoreThanTheFile) {
+  const struct {
+    const char* why;
+    mode_t mode, umask;
+    bool otherOwner;  // run as root only
+  } rows[] = {
+      {"private file, no umask", 0600, 0, false},
+      {"group-readable file", 0640, 0, false},
+      {"0644 under umask 077 stays 0644", 0644, 077, false},
+      {"owner and group kept", 0600, 022, true},
+  };
+  // Large, so that the temporary file stays long enough to be seen.
+  const std::string content = "[DefDir]\nDirectory=/old\n" + std::string(16 << 20, '\n');
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.why);
+    if (row.otherOwner && ::geteuid() != 0) continue;
+    WriteRaw(content);
+    ASSERT_EQ(::chmod(FilePath().c_str(), row.mode), 0);
+    if (row.otherOwner) {
+      ASSERT_EQ(::chown(FilePath().c_str(), 65534, 65534), 0);
+    }
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, configDir_.c_str(), IN_CREATE), 0);
+    std::atomic<int> seen{-1};  // the temporary file's mode when first seen
+    std::thread watcher([&] {
+      alignas(inotify_event) char buf[4096];
+      for (pollfd p{watch, POLLIN, 0}; ::poll(&p, 1, 5000) == 1;) {
+        const ssize_t n = ::read(watch, buf, sizeof buf);
+        for (ssize_t at = 0; at < n;) {
+          const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
+          if (e->len > 0 && std::string(e->name) == "Textroveini.tmp") {
+            seen = static_cast<int>(StatOf(configDir_ + "/Textroveini.tmp").st_mode & 07777);
+            return;
+          }
+          at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
+      }
+    });
+    const mode_t before = ::umask(row.umask);
+    const bool ok = WriteProfile(kSectionDefDir, kKeyDirectory, "/new");
+    ::umask(before);
+    watcher.join();
+    ::close(watch);
+    EXPECT_TRUE(ok);
+    // A watcher kept from running until the rename saw nothing: no verdict then.
+    if (seen >= 0) {
+      EXPECT_EQ(seen & ~static_cast<int>(row.mode), 0) << "temporary file mode " << std::oct << seen;
+    }
+    const struct stat st = StatOf(FilePath());
+    EXPECT_EQ(st.st_mode & 07777, row.mode);
+    EXPECT_TRUE(!row.otherOwner || (st.st_uid == 65534 && st.st_gid == 65534));
+  }
 }
 
 }  // namespace

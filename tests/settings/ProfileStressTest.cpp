@@ -14,6 +14,7 @@
 
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 
 #include "settings/SettingsTestEnv.h"
 #include "text/TextCodec.h"
@@ -161,6 +162,37 @@ TEST_F(SettingsDirTest, KilledWriterNeverLeavesABrokenFileOrLosesAKey) {
   // The run proves something only if writes completed and kills hit writes mid-way.
   EXPECT_GT(writesDone, 0);
   EXPECT_GT(tempLeft, 0);
+}
+
+// Reads and writes stream the file: they run under an address-space limit far
+// below the file's size and change nothing but their own line.
+TEST_F(SettingsDirTest, HugeFileIsStreamedInBoundedMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer's shadow memory cannot live under an address-space limit";
+#endif
+  const std::string cp932Word = "ListName1=\x83\x65\x83\x58\x83\x67\r\n";  // テスト
+  std::string bytes = "[DefDir]\nDirectory=/keep\n" + std::string(4 << 20, '\n') + "[DefList]\r\n" +
+                      std::string(3 * kMaxLineBytes / 2, 'j') + "\r\n" + cp932Word;  // overlong: kept
+  for (int i = 0; i < 40; ++i) bytes += Numbered("x", i) + "=" + std::string(100000, 'y') + "\n";  // across read blocks
+  bytes += "[WindowSize]\nTop=5";
+  WriteRaw(bytes);
+  const int status = testing::InChild([] {
+    long pages = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+      std::fclose(f);
+    }
+    const rlim_t room = static_cast<rlim_t>(pages) * ::sysconf(_SC_PAGESIZE) + (32 << 20);
+    const rlimit limit{room, room};
+    if (pages == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0) return 10;
+    if (ReadProfile(kSectionDefDir, kKeyDirectory, "") != "/keep") return 1;
+    if (ReadProfile(kSectionDefList, ListNameKey(1), "") != "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88") return 2;
+    if (ReadProfile(kSectionWindowSize, kKeyTop, "") != "5") return 3;
+    return WriteProfile(kSectionWindowSize, kKeyLeft, "7") && WriteProfile(kSectionDefList, ListNameKey(1), "AB") ? 0 : 4;
+  });
+  EXPECT_EQ(status, 0) << "-1 killed (out of memory), 1-3 read wrong, 4 write failed, 10 no limit";
+  bytes.replace(bytes.find(cp932Word), cp932Word.size(), "ListName1=AB\r\n");
+  EXPECT_TRUE(ReadRaw() == bytes + "\nLeft=7\n") << "bytes outside the changed lines differ";
 }
 
 }  // namespace

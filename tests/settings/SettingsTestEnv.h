@@ -37,13 +37,22 @@ inline std::set<std::string> DirEntries(const std::string& dir) {
   return names;
 }
 
-// Runs `body` in a child process; its exit status, or -1 when it did not exit.
+// Runs `body` in a child process; its exit status, or -1 when it did not exit
+// (an exception counts as not exiting, and never reaches the test runner).
 template <typename F>
 int InChild(F body) {
   const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(body());
+  if (pid == 0) {
+    try {
+      ::_exit(body());
+    } catch (...) {
+      ::_exit(255);
+    }
+  }
   int status = 0;
-  return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) != 255
+             ? WEXITSTATUS(status)
+             : -1;
 }
 
 class SettingsDirTest : public ::testing::Test {

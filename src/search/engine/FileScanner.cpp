@@ -267,13 +267,12 @@ bool FileScanner::FinishStreamedLine(std::uint64_t endOffset)
     if (m_streamAnchor && !RereadInLine(m_streamStart, endOffset, inLine)) return false;
     if ((m_streamSplit | inLine) == 0) return true;
     if (m_cancel.load(std::memory_order_relaxed) != 0) return false;
-    // A line that cannot be read again (the file shrank) is left out.
-    if (RereadUtf8(m_streamStart, endOffset)) {
-        m_lineUtf8Ready = true;
-        EmitHits(m_streamSplit, inLine);
-    }
+    m_streamEnd = endOffset;
+    m_lineStreamed = true;
+    const bool taken = EmitHits(m_streamSplit, inLine);
+    m_lineStreamed = false;
     ReleaseLargeBuffers();
-    return true;
+    return taken;
 }
 
 // End of the whole lines from lineStart on: after the last terminator, or
@@ -611,50 +610,62 @@ bool FileScanner::RereadInLine(std::uint64_t start, std::uint64_t end, std::uint
     }
 }
 
-// The streamed line as shown in a record, read again.
-bool FileScanner::RereadUtf8(std::uint64_t start, std::uint64_t end)
+// A streamed line's record, read again and handed over in parts, so that
+// memory stays bounded however long the line is. The parts are cut and
+// decoded as the whole line would be (CompletePrefix), so the record's bytes
+// are the same. A line that cannot be read again (the file shrank) is left
+// out; one that stops being readable part-way ends there. False when the
+// sink refused a part.
+bool FileScanner::StreamRecord(const SearchWord& word)
 {
-    const bool utf8Bytes = m_words->encoding() == text::Encoding::Utf8;
-    // At most three UTF-8 bytes per CP932 byte; pages never written are
-    // never taken from the system.
-    m_lineUtf8.clear();
-    m_lineUtf8.reserve(kPrefixRoom + static_cast<std::size_t>(end - start) * (utf8Bytes ? 1 : 3));
-    m_lineUtf8.assign(kPrefixRoom, ' ');
+    const bool utf8 = m_words->encoding() == text::Encoding::Utf8;
     m_reread.resize(m_rereadBlock + 8);
     std::size_t pending = 0;
-    std::uint64_t offset = start;
-    const bool utf8 = utf8Bytes;
-    while (offset < end || pending > 0) {
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(m_rereadBlock, end - offset));
-        if (want > 0 && !m_source->ReadAt(offset, m_reread.data() + pending, want)) return false;
+    std::uint64_t offset = m_streamStart;
+    bool first = true;
+    for (;;) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(m_rereadBlock, m_streamEnd - offset));
+        const bool read = want == 0 || m_source->ReadAt(offset, m_reread.data() + pending, want);
+        if (first) {
+            if (!read) return true;
+            first = false;
+            Banner();
+            m_record.assign(word.utf8);
+            m_record.append(" :");
+            if (!(*m_print)(m_record, true, false)) return false;
+        }
+        if (!read) return (*m_print)(std::string_view(), false, true);
         offset += want;
         const std::size_t n = pending + want;
-        if (utf8) {
-            m_lineUtf8.append(reinterpret_cast<const char*>(m_reread.data()), n);
-            pending = 0;
-            continue;
-        }
-        const bool final = offset >= end;
+        const bool final = offset >= m_streamEnd;
         const std::size_t complete = final ? n : CompletePrefix(m_reread.data(), n);
-        m_line.clear();
-        DecodeBytes(m_reread.data(), complete, m_line);
-        for (char32_t c : m_line) text::AppendUtf8(c, m_lineUtf8);
+        std::string_view part(reinterpret_cast<const char*>(m_reread.data()), complete);
+        if (!utf8) {
+            m_line.clear();
+            DecodeBytes(m_reread.data(), complete, m_line);
+            m_record.clear();
+            for (char32_t c : m_line) text::AppendUtf8(c, m_record);
+            part = m_record;
+        }
+        if ((complete > 0 || final) && !(*m_print)(part, false, final)) return false;
+        if (final) return true;
         pending = n - complete;
         std::memmove(m_reread.data(), m_reread.data() + complete, pending);
-        if (final) break;
     }
-    return true;
 }
 
 // Per word in list order: the straddle report, then the in-line report.
-void FileScanner::EmitHits(std::uint32_t splitBits, std::uint32_t inLineBits)
+// False when a streamed record was refused: its line's other records are
+// not made.
+bool FileScanner::EmitHits(std::uint32_t splitBits, std::uint32_t inLineBits)
 {
     if (m_onLine) m_onLine();
     const auto& words = m_words->words();
     for (std::size_t j = 0; j < words.size(); ++j) {
-        if (splitBits >> j & 1u) Report(words[j]);
-        if (inLineBits >> j & 1u) Report(words[j]);
+        if ((splitBits >> j & 1u) && !Report(words[j])) return false;
+        if ((inLineBits >> j & 1u) && !Report(words[j])) return false;
     }
+    return true;
 }
 
 void FileScanner::EnsureLineUtf8()
@@ -674,30 +685,38 @@ void FileScanner::EnsureLineUtf8()
     m_lineUtf8Ready = true;
 }
 
-void FileScanner::Report(const SearchWord& word)
+void FileScanner::Banner()
 {
-    if (!m_banner) {
-        m_banner = true;
-        (*m_print)(std::string_view());
-        m_record.assign(kBannerHead);
-        m_record.append(m_displayPath);
-        m_record.append(kBannerTail);
-        (*m_print)(m_record);
-    }
+    if (m_banner) return;
+    m_banner = true;
+    (*m_print)(std::string_view(), true, true);
+    m_record.assign(kBannerHead);
+    m_record.append(m_displayPath);
+    m_record.append(kBannerTail);
+    (*m_print)(m_record, true, true);
+}
+
+// A whole record's refusal is left to the cancellation it raises, as for
+// any other record.
+bool FileScanner::Report(const SearchWord& word)
+{
+    if (m_lineStreamed) return StreamRecord(word);
+    Banner();
     EnsureLineUtf8();
     const std::size_t prefix = word.utf8.size() + 2;
     if (prefix > kPrefixRoom) {  // a word longer than the list allows
         m_record.assign(word.utf8);
         m_record.append(" :");
         m_record.append(m_lineUtf8, kPrefixRoom);
-        (*m_print)(m_record);
-        return;
+        (*m_print)(m_record, true, true);
+        return true;
     }
     char* at = m_lineUtf8.data() + kPrefixRoom - prefix;
     std::memcpy(at, word.utf8.data(), word.utf8.size());
     at[prefix - 2] = ' ';
     at[prefix - 1] = ':';
-    (*m_print)(std::string_view(at, m_lineUtf8.size() - kPrefixRoom + prefix));
+    (*m_print)(std::string_view(at, m_lineUtf8.size() - kPrefixRoom + prefix), true, true);
+    return true;
 }
 
 // A long line's text is not kept past its use.

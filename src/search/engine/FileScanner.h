@@ -39,7 +39,10 @@ public:
 
 class FileScanner {
 public:
-    using Print = std::function<void(std::string_view record)>;
+    // Takes a record, or a part of a record too long to hold (as
+    // ResultSink::AppendPart): `first` and `last` are both set on a whole
+    // record. False when the record was refused.
+    using Print = std::function<bool(std::string_view text, bool first, bool last)>;
 
     // How long a line is held before it is streamed, and the block size for
     // reading a streamed line again. Small values serve tests.
@@ -54,7 +57,8 @@ public:
 
     // Reads `source` to its end (or to a cancellation, or a read error) and
     // hands the file's records to `print`: on the first hit an empty record
-    // and the banner naming `displayPath`, then one record per hit.
+    // and the banner naming `displayPath`, then one record per hit. A hit
+    // on a streamed line is handed over in parts.
     void Scan(ByteSource& source, text::Encoding encoding, std::string_view displayPath,
               const Print& print);
 
@@ -106,10 +110,11 @@ private:
     std::uint32_t StraddleMask(std::size_t begin, std::size_t end);
     void ProcessLine(std::size_t begin, std::size_t end, bool inLine, bool split);
     bool RereadInLine(std::uint64_t start, std::uint64_t end, std::uint32_t& mask);
-    bool RereadUtf8(std::uint64_t start, std::uint64_t end);
-    void EmitHits(std::uint32_t splitBits, std::uint32_t inLineBits);
+    bool StreamRecord(const SearchWord& word);
+    bool EmitHits(std::uint32_t splitBits, std::uint32_t inLineBits);
     void EnsureLineUtf8();
-    void Report(const SearchWord& word);
+    void Banner();
+    bool Report(const SearchWord& word);
     void ReleaseLargeBuffers();
 
     std::vector<std::u32string> m_upperWords;
@@ -145,6 +150,8 @@ private:
     std::uint64_t m_streamStart = 0;
     bool m_streamAnchor = false;
     std::uint32_t m_streamSplit = 0;
+    std::uint64_t m_streamEnd = 0;
+    bool m_lineStreamed = false;  // the line being reported is the streamed one
 
     // The line being reported.
     std::size_t m_lineBegin = 0;

@@ -21,14 +21,14 @@ std::string_view View(const unsigned char* p, std::size_t n)
 
 std::size_t FirstReadSize(std::uint64_t knownSize)
 {
-    return knownSize < FileScanner::kBlockSize ? static_cast<std::size_t>(knownSize) + 1
-                                               : FileScanner::kBlockSize;
+    return static_cast<std::size_t>(std::min<std::uint64_t>(knownSize, FileScanner::kBlockSize));
 }
 
 bool ReadBlock(int fd, unsigned char* buffer, std::size_t want, std::uint64_t knownSize,
                std::uint64_t& total, std::size_t& got, bool& eof)
 {
     got = 0;
+    want = static_cast<std::size_t>(std::min<std::uint64_t>(want, knownSize - std::min(total, knownSize)));
     while (got < want) {
         const ssize_t r = ::read(fd, buffer + got, want - got);
         if (r < 0) {
@@ -41,11 +41,8 @@ bool ReadBlock(int fd, unsigned char* buffer, std::size_t want, std::uint64_t kn
         }
         got += static_cast<std::size_t>(r);
         total += static_cast<std::uint64_t>(r);
-        if (got < want && total >= knownSize) {
-            eof = true;
-            break;
-        }
     }
+    if (total >= knownSize) eof = true;
     return true;
 }
 
@@ -98,22 +95,23 @@ text::Encoding Utf8Check::Finish()
 }
 
 bool FileEncoding(int fd, const unsigned char* head, std::size_t n, bool eof, std::uint64_t offset,
-                  std::vector<unsigned char>& scratch, text::Encoding& encoding)
+                  std::uint64_t knownSize, std::vector<unsigned char>& scratch, text::Encoding& encoding)
 {
     Utf8Check check;
     check.Feed(head, n);
-    return FinishEncoding(fd, check, eof, offset, scratch, encoding);
+    return FinishEncoding(fd, check, eof, offset, knownSize, scratch, encoding);
 }
 
-bool FinishEncoding(int fd, Utf8Check& check, bool eof, std::uint64_t offset,
+bool FinishEncoding(int fd, Utf8Check& check, bool eof, std::uint64_t offset, std::uint64_t knownSize,
                     std::vector<unsigned char>& scratch, text::Encoding& encoding)
 {
     encoding = text::Encoding::Cp932;
     if (!check.Valid()) return true;
     const std::size_t block = FileScanner::kBlockSize;
     if (scratch.size() < block) scratch.resize(block);
-    while (!eof) {
-        const ssize_t r = ::pread(fd, scratch.data(), block, static_cast<off_t>(offset));
+    while (!eof && offset < knownSize) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(block, knownSize - offset));
+        const ssize_t r = ::pread(fd, scratch.data(), want, static_cast<off_t>(offset));
         if (r < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -133,8 +131,8 @@ bool FdSource::Open(text::Encoding& encoding)
     if (m_buffer.size() < need) m_buffer.resize(need);
     if (!ReadBlock(m_fd, m_buffer.data() + kHeadroom, want, m_size, m_total, m_firstSize, m_eof))
         return false;
-    if (!FileEncoding(m_fd, m_buffer.data() + kHeadroom, m_firstSize, m_eof, m_total, m_scratch,
-                      encoding))
+    if (!FileEncoding(m_fd, m_buffer.data() + kHeadroom, m_firstSize, m_eof, m_total, m_size,
+                      m_scratch, encoding))
         return false;
     m_firstPending = true;
     return true;

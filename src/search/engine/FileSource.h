@@ -16,22 +16,25 @@ namespace textrove::search {
 // bytes it carries over, so that most blocks need no copy.
 inline constexpr std::size_t kHeadroom = 4096;
 
-// How much to ask for first: a file smaller than a block in one read that
-// also shows its end.
+// A file is read only up to the size it had when it was opened (`knownSize`,
+// from fstat): one that grows while it is read would otherwise be read to its
+// moving end, and a writer faster than the scan would keep it going forever.
+
+// How much to ask for first: a file smaller than a block in one read.
 std::size_t FirstReadSize(std::uint64_t knownSize);
 
-// Reads up to `want` bytes at the file position into `buffer`. A short read
-// of a regular file that has reached its known size is its end (this saves
-// the read that would return 0). False on a read error.
+// Reads up to `want` bytes at the file position into `buffer`, never past
+// `knownSize`; reaching it, or a read of 0 bytes (the file shrank), is the
+// end. False on a read error.
 bool ReadBlock(int fd, unsigned char* buffer, std::size_t want, std::uint64_t knownSize,
                std::uint64_t& total, std::size_t& got, bool& eof);
 
 // The encoding of a file that begins with head[0, n) (the whole file when
 // `eof`): UTF-8 when all of it is valid UTF-8 with some byte of 0x80 or above,
-// CP932 otherwise. Reads the rest with pread from `offset` when the head
-// cannot decide. False on a read error.
+// CP932 otherwise. Reads the rest with pread from `offset` up to `knownSize`
+// when the head cannot decide. False on a read error.
 bool FileEncoding(int fd, const unsigned char* head, std::size_t n, bool eof, std::uint64_t offset,
-                  std::vector<unsigned char>& scratch, text::Encoding& encoding);
+                  std::uint64_t knownSize, std::vector<unsigned char>& scratch, text::Encoding& encoding);
 
 // The encoding rule fed block by block: whether everything fed so far is
 // valid UTF-8 (a character may cross blocks) and holds a byte of 0x80 or
@@ -52,7 +55,7 @@ private:
 };
 
 // The same for a file whose bytes up to `offset` went through `check`.
-bool FinishEncoding(int fd, Utf8Check& check, bool eof, std::uint64_t offset,
+bool FinishEncoding(int fd, Utf8Check& check, bool eof, std::uint64_t offset, std::uint64_t knownSize,
                     std::vector<unsigned char>& scratch, text::Encoding& encoding);
 
 // Reads exactly `n` bytes at `offset`.

@@ -21,9 +21,12 @@ namespace {
 enum Entry : char {
     kBegin = 'B',   // a file starts
     kLine = 'L',    // a line's records follow
-    kRecord = 'R',  // 4-byte length, then the record
+    kRecord = 'R',  // flags (kFirst, kLast), 4-byte length, then the record or part
     kEnd = 'E',     // 1 byte: whether the file was opened
 };
+
+constexpr char kFirst = 1;
+constexpr char kLast = 2;
 
 }  // namespace
 
@@ -68,7 +71,7 @@ public:
         : m_owner(owner), m_scanner(owner.m_upperWords, owner.m_cancel)
     {
         m_scanner.SetLineHook([this] { Line(); });
-        m_print = [this](std::string_view record) { Record(record); };
+        m_print = [this](std::string_view text, bool first, bool last) { return Record(text, first, last); };
     }
 
     void Process(Batch* batch)
@@ -145,31 +148,35 @@ private:
         }
     }
 
-    void Record(std::string_view record)
+    // A record or a part of one (FileScanner::Print); false ends a record
+    // given in parts.
+    bool Record(std::string_view text, bool first, bool last)
     {
         if (m_direct) {
-            if (!m_cut && !m_owner.m_stopped.load(std::memory_order_relaxed)) m_owner.PrintText(record);
-            return;
+            if (m_cut || m_owner.m_stopped.load(std::memory_order_relaxed)) return false;
+            return m_owner.PrintPart(text, first, last);
         }
         std::string& out = m_batch->out;
-        const auto n = static_cast<std::uint32_t>(record.size());
+        const auto n = static_cast<std::uint32_t>(text.size());
         char length[4];
         std::memcpy(length, &n, 4);
         out.push_back(kRecord);
+        out.push_back(static_cast<char>((first ? kFirst : 0) | (last ? kLast : 0)));
         out.append(length, 4);
-        out.append(record);
-        m_batch->held += record.size() + 5;
-        const std::size_t held = m_owner.m_held.fetch_add(record.size() + 5, std::memory_order_relaxed);
-        if (held + record.size() + 5 > m_owner.m_heldLimit) {
-            // Too much held back: wait to be the head, hand everything over
-            // and go on directly. The file's records so far are in `out`;
-            // a cancellation seen while handing them over cuts the rest.
-            if (!m_owner.WaitForHead(m_batch, m_cut)) {
-                m_cut = true;
-                return;
-            }
+        out.append(text);
+        const std::size_t size = text.size() + 6;
+        m_batch->held += size;
+        const std::size_t held = m_owner.m_held.fetch_add(size, std::memory_order_relaxed);
+        if (held + size > m_owner.m_heldLimit) {
+            // Too much held back (a hit on a huge line comes in parts of
+            // any number): wait to be the head, hand everything over and go
+            // on directly. A refusal or a cancellation met while handing
+            // them over cuts the rest of the file.
+            if (!m_owner.WaitForHead(m_batch, m_cut)) m_cut = true;
             m_direct = true;
+            return !m_cut;
         }
+        return true;
     }
 
     ParallelScan& m_owner;
@@ -210,10 +217,16 @@ void ParallelScan::AppendDisplay(std::string& out, const WalkDirectory& dir, std
 
 void ParallelScan::PrintText(std::string_view record)
 {
+    PrintPart(record, true, true);
+}
+
+bool ParallelScan::PrintPart(std::string_view text, bool first, bool last)
+{
     std::string error;
-    if (m_sink.Append(record, error)) return;
+    if (first && last ? m_sink.Append(text, error) : m_sink.AppendPart(text, first, last, error)) return true;
     m_sink.ReportFailure(error);
     m_cancel.store(255);
+    return false;
 }
 
 void ParallelScan::Stop()
@@ -258,10 +271,14 @@ bool ParallelScan::ReleaseBuffered(Batch* batch, bool& cut)
             cut = cut || m_cancel.load() != 0;
             break;
         case kRecord: {
+            const char flags = out[at++];
             std::uint32_t n;
             std::memcpy(&n, out.data() + at, 4);
             at += 4;
-            if (!cut && !m_stopped.load(std::memory_order_relaxed)) PrintText(std::string_view(out).substr(at, n));
+            if (!cut && !m_stopped.load(std::memory_order_relaxed) &&
+                !PrintPart(std::string_view(out).substr(at, n), flags & kFirst, flags & kLast) &&
+                (flags & (kFirst | kLast)) != (kFirst | kLast))
+                cut = true;  // a record in parts refused: its line's other records are not made either
             at += n;
             break;
         }

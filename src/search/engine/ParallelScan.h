@@ -68,6 +68,7 @@ private:
     bool ReleaseBuffered(Batch* batch, bool& cut);
     bool ReleaseFileStart(std::string_view display);
     void PrintText(std::string_view record);
+    bool PrintPart(std::string_view text, bool first, bool last);
     void Stop();
     void WorkerMain();
     static void AppendDisplay(std::string& out, const WalkDirectory& dir, std::string_view name);

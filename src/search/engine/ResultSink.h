@@ -18,6 +18,23 @@ public:
     // cannot be taken; the record is then not added.
     virtual bool Append(std::string_view record, std::string& error) = 0;
 
+    // A record too long to hand over whole (a hit on a line longer than the
+    // scan holds) arrives in parts, in order: `first` on the first, `last` on
+    // the last; each part is whole UTF-8 characters. A false return ends the
+    // record there (no further part of it comes) and is a failed append; the
+    // parts taken before stay. This default gathers the parts and appends the
+    // whole record, for sinks that keep every record in memory anyway; a sink
+    // whose memory must stay bounded takes the parts as they come.
+    virtual bool AppendPart(std::string_view part, bool first, bool last, std::string& error)
+    {
+        if (first) m_parts.clear();
+        m_parts.append(part);
+        if (!last) return true;
+        std::string record;
+        record.swap(m_parts);
+        return Append(record, error);
+    }
+
     // A failed append, shown to the user; returns when the user dismissed it.
     virtual void ReportFailure(const std::string& description) { (void)description; }
 
@@ -30,6 +47,9 @@ public:
 
     // All records of the current file have been handed over: a flush point.
     virtual void FileDone() {}
+
+private:
+    std::string m_parts;  // the default AppendPart's record so far
 };
 
 }  // namespace textrove::search

@@ -28,10 +28,16 @@ SearchEngine::~SearchEngine() = default;
 
 void SearchEngine::PrintText(std::string_view record)
 {
+    PrintPart(record, true, true);
+}
+
+bool SearchEngine::PrintPart(std::string_view text, bool first, bool last)
+{
     std::string error;
-    if (m_sink.Append(record, error)) return;
+    if (first && last ? m_sink.Append(text, error) : m_sink.AppendPart(text, first, last, error)) return true;
     m_sink.ReportFailure(error);
     m_cancel.store(255);
+    return false;
 }
 
 void SearchEngine::GetFindChara(const std::vector<std::string>& words)
@@ -67,7 +73,9 @@ void SearchEngine::FindChara(const std::string& path)
         FdSource source(fd, static_cast<std::uint64_t>(st.st_size), m_readBuffer, m_readScratch);
         text::Encoding encoding;
         if (source.Open(encoding))
-            m_scanner->Scan(source, encoding, display, [this](std::string_view record) { PrintText(record); });
+            m_scanner->Scan(source, encoding, display, [this](std::string_view text, bool first, bool last) {
+                return PrintPart(text, first, last);
+            });
     }
     ::close(fd);
     m_sink.FileDone();

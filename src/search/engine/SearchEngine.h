@@ -56,6 +56,9 @@ public:
     void FindChara(const std::string& path);
     // Appends one record; a failed append is reported and sets the flag to 255.
     void PrintText(std::string_view record);
+    // Appends a record or a part of one (see ResultSink::AppendPart); false,
+    // after the same failure path, when it was refused.
+    bool PrintPart(std::string_view text, bool first, bool last);
 
     // Threads that scan files in SearchCharacter; 0 (the default) sizes the
     // pool to the machine. The result is the same for every count.
