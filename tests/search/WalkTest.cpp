@@ -234,5 +234,38 @@ TEST(ParallelScan, SameRecordsAsOneThreadOnRandomTrees)
     EXPECT_GT(cancelled, 3) << "the rounds must exercise the abort record";
 }
 
+// A hit on a line too long to hold comes in parts; in a file behind a slow
+// one, on a thread that may hold only a little, the parts go over once that
+// file is the head, whole and in order.
+TEST(ParallelScan, LongHitLineBehindASlowFile)
+{
+    TempTree tree;
+    tree.File("first", "hit\n");  // the root's own file comes first
+    std::string line(8 * FileScanner::kHoldLimit, 'x');
+    line.replace(line.size() / 2, 3, "HIT");
+    tree.File("b/long", "before\n" + line + "\nhit after\n");
+    tree.File("c/last", "hit\n");
+    const Strings one = Search(tree.Root(), {"HIT"}, nullptr, -1, {1}).records;
+    ASSERT_EQ(one.size(), 1u + 3 * 2 + 4);
+    EXPECT_EQ(std::count(one.begin(), one.end(), "HIT :" + line), 1);
+    for (int cancelAfter : {-1, 6}) {
+        CancelFlag flag{0};
+        const Strings expected = Search(tree.Root(), {"HIT"}, &flag, cancelAfter, {1}).records;
+        CancelFlag again{0};
+        EXPECT_EQ(Search(tree.Root(), {"HIT"}, &again, cancelAfter, {4, 64 * 1024, 1, 50}).records, expected)
+            << "cancel after " << cancelAfter;
+    }
+    // Held back: at most the bound and the part that passed it.
+    RecordingSink sink;
+    sink.stallMs = 50;
+    CancelFlag flag{0};
+    SearchEngine engine(sink, flag);
+    engine.SetThreads(4);
+    engine.SetParallelLimits(64 * 1024, 1);
+    engine.SearchCharacter({tree.Root(), {"HIT"}});
+    EXPECT_EQ(sink.records, one);
+    EXPECT_LE(engine.PeakHeldBytes(), 64 * 1024 + 3 * FileScanner::kBlockSize);
+}
+
 }  // namespace
 }  // namespace enginetest

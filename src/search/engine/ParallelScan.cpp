@@ -166,8 +166,11 @@ private:
         out.append(text);
         const std::size_t size = text.size() + 6;
         m_batch->held += size;
-        const std::size_t held = m_owner.m_held.fetch_add(size, std::memory_order_relaxed);
-        if (held + size > m_owner.m_heldLimit) {
+        const std::size_t held = m_owner.m_held.fetch_add(size, std::memory_order_relaxed) + size;
+        for (std::size_t peak = m_owner.m_peakHeld.load(std::memory_order_relaxed);
+             held > peak && !m_owner.m_peakHeld.compare_exchange_weak(peak, held, std::memory_order_relaxed);) {
+        }
+        if (held > m_owner.m_heldLimit) {
             // Too much held back (a hit on a huge line comes in parts of
             // any number): wait to be the head, hand everything over and go
             // on directly. A refusal or a cancellation met while handing

@@ -55,6 +55,9 @@ public:
     // the abort record when a cancellation was seen before a file.
     void Run(const std::string& targetDirectory, DirectoryLister& lister, unsigned threads);
 
+    // The most bytes of records held back for ordering at one time.
+    std::size_t PeakHeld() const { return m_peakHeld.load(std::memory_order_relaxed); }
+
     // Threads for a search on this machine.
     static unsigned DefaultThreads();
 
@@ -80,6 +83,7 @@ private:
     std::atomic<bool> m_stopped{false};
     std::atomic<std::uint64_t> m_head{0};    // mirrors m_headSeq for reads without the lock
     std::atomic<std::size_t> m_held{0};      // bytes of records held back
+    std::atomic<std::size_t> m_peakHeld{0};
     std::atomic<std::uint64_t> m_avgFileBytes{4096};
     std::size_t m_heldLimit = kHeldBytes;
     std::size_t m_batchFilesLimit = kMaxBatchFiles;

@@ -87,6 +87,7 @@ void SearchEngine::SearchCharacter(const SearchRequest& request)
     ParallelScan scan(m_sink, m_cancel, m_upperWords);
     scan.SetLimits(m_heldBytes, m_batchFiles);
     scan.Run(request.targetDirectory, *m_lister, m_threads ? m_threads : ParallelScan::DefaultThreads());
+    m_peakHeld = scan.PeakHeld();
 }
 
 }  // namespace textrove::search

@@ -71,8 +71,10 @@ public:
         m_batchFiles = batchFiles;
     }
 
-private:
+    // The most bytes of records the last search held back for ordering.
+    std::size_t PeakHeldBytes() const { return m_peakHeld; }
 
+private:
     ResultSink& m_sink;
     CancelFlag& m_cancel;
     std::array<std::string, kMaxWords + 1> m_findWord;  // slots 1..m_findWordCount
@@ -81,6 +83,7 @@ private:
     unsigned m_threads = 0;
     std::size_t m_heldBytes = 0;
     std::size_t m_batchFiles = 0;
+    std::size_t m_peakHeld = 0;
     std::unique_ptr<FileScanner> m_scanner;
     std::unique_ptr<DirectoryLister> m_lister;
     std::vector<unsigned char> m_readBuffer;   // FindChara's read block, reused per file
