@@ -216,6 +216,7 @@ public:
 
     void Finished()
     {
+        ShowLatestIfWanted(true);  // the box ends on the last file scanned
         std::lock_guard lock(m_channel.mutex);
         if (m_channel.closing)
             return;
@@ -223,9 +224,9 @@ public:
     }
 
 private:
-    void ShowLatestIfWanted()
+    void ShowLatestIfWanted(bool always = false)
     {
-        if (m_latestShown || !m_channel.progressWanted.load(std::memory_order_relaxed))
+        if (m_latestShown || !(always || m_channel.progressWanted.load(std::memory_order_relaxed)))
             return;
         m_latestShown = true;
         QString text = QString::fromUtf8(m_latest.data(), qsizetype(m_latest.size()));

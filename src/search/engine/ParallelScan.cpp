@@ -44,16 +44,30 @@ struct ParallelScan::Batch {
 };
 
 class ParallelScan::Worker {
-    // The file's blocks; past the first, the sink hears that the file it
-    // shows is still being scanned when this thread is the head.
+    // The file's blocks. A thread that is not the head reads at most
+    // kAheadBytes of its batch, then waits to be the head and goes on
+    // directly; the head tells the sink now and then that the file it shows
+    // is still being scanned.
     class Progress : public ByteSource {
     public:
         Progress(ByteSource& inner, Worker& worker) : m_inner(inner), m_worker(worker) {}
         bool Next(Piece& piece) override
         {
-            if (m_blocks++ > 0 && m_worker.m_direct && !m_worker.m_owner.m_stopped.load(std::memory_order_relaxed))
-                m_worker.m_owner.m_sink.StillScanning();
-            return m_inner.Next(piece);
+            Worker& w = m_worker;
+            if (m_blocks++ > 0) {
+                if (!w.m_direct && w.m_ahead >= kAheadBytes) {
+                    if (!w.m_owner.WaitForHead(w.m_batch, w.m_cut)) {
+                        w.m_cut = true;
+                        return false;  // the search stopped
+                    }
+                    w.m_direct = true;
+                }
+                if (w.m_direct && !w.m_owner.m_stopped.load(std::memory_order_relaxed))
+                    w.m_owner.m_sink.StillScanning();
+            }
+            const bool more = m_inner.Next(piece);
+            if (more && !w.m_direct) w.m_ahead += piece.size;
+            return more;
         }
         bool ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t n) override
         {
@@ -78,6 +92,7 @@ public:
     {
         m_batch = batch;
         m_direct = false;
+        m_ahead = 0;
         for (std::size_t i = 0; i < batch->nameAt.size(); ++i) {
             if (m_owner.m_stopped.load(std::memory_order_relaxed)) return;
             if (!m_direct && m_owner.m_head.load(std::memory_order_acquire) == batch->seq) {
@@ -192,6 +207,7 @@ private:
     Batch* m_batch = nullptr;
     bool m_direct = false;  // this file's records go to the sink at once
     bool m_cut = false;     // a cancellation cut this file's remaining records
+    std::uint64_t m_ahead = 0;  // bytes of the batch read while not the head
 };
 
 ParallelScan::ParallelScan(ResultSink& sink, CancelFlag& cancel, const std::vector<std::u32string>& upperWords)

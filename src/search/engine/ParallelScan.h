@@ -31,6 +31,10 @@ public:
     // byte bound waits until its batch is the head, then hands them over
     // and goes on directly.
     static constexpr std::size_t kMaxBatchesAhead = 32;
+    // Bytes of its batch a thread reads before its batch is the head: how
+    // far the scan runs ahead of the records handed over (a file changed
+    // after that point is seen as it was read).
+    static constexpr std::uint64_t kAheadBytes = std::uint64_t{4} << 20;
     static constexpr std::size_t kHeldBytes = std::size_t{8} << 20;
     static constexpr std::size_t kMaxBatchFiles = 64;
     // File bytes a batch aims at, so that big files go out a few at a time.
