@@ -5,8 +5,12 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QLabel>
 #include <QScrollBar>
+#include <QTimer>
 
+#include <functional>
+#include <memory>
 #include <tuple>
 
 #include "main/FrameTestSupport.h"
@@ -282,6 +286,78 @@ TEST_F(CommandTest, FailuresAreReportedAndKeepTheEarlierFile)
     }
     EXPECT_EQ(Read(longName), "earlier");
     EXPECT_EQ(QDir(files.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary left";
+}
+
+// Names and error strings from outside reach the user through the boxes of
+// Prompts; each shows its text as written, never as markup.
+TEST_F(CommandTest, BoxesShowOutsideTextAsWritten)
+{
+    // The text of the next modal message box and whether it is shown as
+    // written; the box is then answered No.
+    struct Shown {
+        QString text;
+        bool literal = false;
+        bool seen = false;
+    };
+    auto watchNextBox = [](Shown* shown) {
+        auto poll = std::make_shared<std::function<void(int)>>();
+        *poll = [shown, poll](int tries) {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                if (tries > 0)
+                    QTimer::singleShot(10, [poll, tries] { (*poll)(tries - 1); });
+                return;
+            }
+            const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+            shown->seen = label != nullptr;
+            if (label) {
+                shown->text = label->text();
+                shown->literal = label->textFormat() == Qt::PlainText ||
+                                 (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(label->text()));
+            }
+            box->done(QMessageBox::No);
+        };
+        QTimer::singleShot(0, [poll] { (*poll)(500); });
+    };
+
+    const QString texts[] = {
+        "<font color=red size=7>RED.txt",  // would show a large red "RED.txt"
+        "<b>x</b>",                        // would show a bold x, the tags hidden
+        "&amp;",                           // an entity stays as typed, not escaped twice
+    };
+    Prompts real;
+    for (const QString& text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        Shown asked, told;
+        watchNextBox(&asked);
+        real.Ask(frame.get(), "上書き確認", text, QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No,
+                 QMessageBox::Yes);
+        watchNextBox(&told);
+        real.Message(frame.get(), "Textrove", text, QMessageBox::Critical);
+        for (const Shown& shown : {asked, told}) {
+            ASSERT_TRUE(shown.seen);
+            EXPECT_EQ(shown.text, text);
+            EXPECT_TRUE(shown.literal);
+        }
+    }
+
+    // The save command's own question over such a file, answered No.
+    struct SaveAs : Prompts {
+        QString name;
+        QString AskSaveFileName(QWidget*, const QString&, const QStringList&, const QString&) override { return name; }
+    };
+    auto saveAs = std::make_unique<SaveAs>();
+    saveAs->name = files.filePath(texts[0]);
+    Write(saveAs->name, "earlier");
+    frame->SetPrompts(std::move(saveAs));
+    prompts = nullptr;
+    Shown question;
+    watchNextBox(&question);
+    frame->Menu_File_Save_Click();
+    ASSERT_TRUE(question.seen);
+    EXPECT_EQ(question.text, texts[0] + "既に存在します。上書きしますか。");
+    EXPECT_TRUE(question.literal);
+    EXPECT_EQ(Read(files.filePath(texts[0])), "earlier");
 }
 
 }  // namespace
