@@ -28,8 +28,13 @@ SearchEngine::~SearchEngine() = default;
 
 void SearchEngine::PrintText(std::string_view record)
 {
+    // Every record passes here, for the window and textrove-search alike, so
+    // both show the same text.
+    if (text::ShownAsRecord(record, m_shown)) record = m_shown;
     std::string error;
-    if (m_sink.Append(record, error)) return;
+    const bool taken = m_sink.Append(record, error);
+    if (m_shown.capacity() > (std::size_t{4} << 20)) std::string().swap(m_shown);  // a long line's copy
+    if (taken) return;
     m_sink.ReportFailure(error);
     m_cancel.store(255);
 }
