@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <functional>
 #include <memory>
 #include <tuple>
 
@@ -42,6 +41,32 @@ void Write(const QString& path, const QByteArray& bytes)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
+}
+
+// The text of the next modal message box and whether it is shown as
+// written; the box is then answered No. Looks for it for five seconds.
+struct ShownBox {
+    QString text;
+    bool literal = false;
+    bool seen = false;
+};
+void WatchNextBox(ShownBox* shown, int tries = 500)
+{
+    QTimer::singleShot(10, [shown, tries] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            if (tries > 0)
+                WatchNextBox(shown, tries - 1);
+            return;
+        }
+        if (const auto* label = box->findChild<QLabel*>("qt_msgbox_label")) {
+            shown->seen = true;
+            shown->text = label->text();
+            shown->literal = label->textFormat() == Qt::PlainText ||
+                             (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(label->text()));
+        }
+        box->done(QMessageBox::No);
+    });
 }
 
 const char* const kKeys[] = {names::kKeyTop, names::kKeyLeft, names::kKeyWidth, names::kKeyHeight,
@@ -332,34 +357,6 @@ TEST_F(CommandTest, FailuresNameTheCauseAndKeepTheEarlierFile)
 // Prompts; each shows its text as written, never as markup.
 TEST_F(CommandTest, BoxesShowOutsideTextAsWritten)
 {
-    // The text of the next modal message box and whether it is shown as
-    // written; the box is then answered No.
-    struct Shown {
-        QString text;
-        bool literal = false;
-        bool seen = false;
-    };
-    auto watchNextBox = [](Shown* shown) {
-        auto poll = std::make_shared<std::function<void(int)>>();
-        *poll = [shown, poll](int tries) {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) {
-                if (tries > 0)
-                    QTimer::singleShot(10, [poll, tries] { (*poll)(tries - 1); });
-                return;
-            }
-            const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
-            shown->seen = label != nullptr;
-            if (label) {
-                shown->text = label->text();
-                shown->literal = label->textFormat() == Qt::PlainText ||
-                                 (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(label->text()));
-            }
-            box->done(QMessageBox::No);
-        };
-        QTimer::singleShot(0, [poll] { (*poll)(500); });
-    };
-
     const QString texts[] = {
         "<font color=red size=7>RED.txt",  // would show a large red "RED.txt"
         "<b>x</b>",                        // would show a bold x, the tags hidden
@@ -368,13 +365,13 @@ TEST_F(CommandTest, BoxesShowOutsideTextAsWritten)
     Prompts real;
     for (const QString& text : texts) {
         SCOPED_TRACE(text.toStdString());
-        Shown asked, told;
-        watchNextBox(&asked);
+        ShownBox asked, told;
+        WatchNextBox(&asked);
         real.Ask(frame.get(), "上書き確認", text, QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No,
                  QMessageBox::Yes);
-        watchNextBox(&told);
+        WatchNextBox(&told);
         real.Message(frame.get(), "Textrove", text, QMessageBox::Critical);
-        for (const Shown& shown : {asked, told}) {
+        for (const ShownBox& shown : {asked, told}) {
             ASSERT_TRUE(shown.seen);
             EXPECT_EQ(shown.text, text);
             EXPECT_TRUE(shown.literal);
@@ -391,8 +388,8 @@ TEST_F(CommandTest, BoxesShowOutsideTextAsWritten)
     Write(saveAs->name, "earlier");
     frame->SetPrompts(std::move(saveAs));
     prompts = nullptr;
-    Shown question;
-    watchNextBox(&question);
+    ShownBox question;
+    WatchNextBox(&question);
     frame->Menu_File_Save_Click();
     ASSERT_TRUE(question.seen);
     EXPECT_EQ(question.text, texts[0] + "既に存在します。上書きしますか。");
