@@ -87,6 +87,13 @@ struct Line {
     std::string shown;
 };
 
+// Text as a record shows it (characters that would break its line as U+FFFD).
+std::string Shown(std::string utf8)
+{
+    std::string out;
+    return text::ShownAsRecord(utf8, out) ? out : utf8;
+}
+
 std::vector<Line> ReadLines(const std::string& bytes)
 {
     const text::Encoding encoding = text::DetectEncoding(bytes);
@@ -96,7 +103,7 @@ std::vector<Line> ReadLines(const std::string& bytes)
         const std::size_t end = bytes.find_first_of("\r\n", pos);
         const std::size_t stop = end == std::string::npos ? bytes.size() : end;
         const std::u32string decoded = text::Decode(std::string_view(bytes).substr(pos, stop - pos), encoding);
-        lines.push_back({text::ToUpper(decoded), text::U32ToUtf8(decoded)});
+        lines.push_back({text::ToUpper(decoded), Shown(text::U32ToUtf8(decoded))});
         if (stop == bytes.size()) break;
         pos = stop + ((bytes[stop] == '\r' && stop + 1 < bytes.size() && bytes[stop + 1] == '\n') ? 2 : 1);
     }
@@ -193,7 +200,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bool found = false;
         for (; line < lines.size() && !found; ) {
             for (std::size_t w = 0; w < words.size() && !found; ++w) {
-                const std::string head = words[w] + " :";
+                const std::string head = Shown(words[w] + " :");
                 found = r[k] == head + lines[line].shown &&
                         (Occurs(lines, line, upperWords[w]) || StraddlesAt(lines, line, upperWords[w]));
             }

@@ -28,6 +28,7 @@ QMessageBox::StandardButton Prompts::Ask(QWidget* parent, const QString& title,
                                          QMessageBox::StandardButton defaultButton)
 {
     QMessageBox box(icon, title, text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);  // file names and error strings are never markup
     box.setDefaultButton(defaultButton);
     const int answer = box.exec();
     if (!(buttons & QMessageBox::StandardButton(answer)))
@@ -39,6 +40,7 @@ void Prompts::Message(QWidget* parent, const QString& title, const QString& text
                       QMessageBox::Icon icon)
 {
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -1,6 +1,8 @@
 // Modal questions and messages, behind one seam so that widget tests can answer
 // them without a blocking dialog. MainForm owns the instance in use
-// (MainForm::PromptsRef()); the default shows ordinary Qt dialogs.
+// (MainForm::PromptsRef()); the default shows ordinary Qt dialogs. Every box
+// shows its text as plain text: callers pass file names and error strings
+// as they are, never escaped.
 #pragma once
 
 #include <QMessageBox>

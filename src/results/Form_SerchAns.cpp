@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPlainTextEdit>
@@ -21,6 +22,8 @@
 #include "main/TwipsWidget.h"
 
 namespace {
+
+QString WithCrLf(const QString& text);
 
 // SerchAns reports key and button releases after handling them itself, so
 // that the selection read by the handlers is the final one (a click inside a
@@ -44,6 +47,14 @@ protected:
         QPlainTextEdit::mouseReleaseEvent(event);
         if (mouseUp)
             mouseUp();
+    }
+    // The box's own copy (Ctrl+C, its menu) and drag carry what the Copy
+    // command copies; Qt's would turn CR LF into LF and U+00A0 into a blank.
+    QMimeData* createMimeDataFromSelection() const override
+    {
+        auto* data = new QMimeData;
+        data->setText(WithCrLf(textCursor().selectedText()));
+        return data;
     }
 };
 

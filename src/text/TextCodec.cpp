@@ -63,6 +63,11 @@ char32_t DecodeUtf8Step(const unsigned char* p, std::size_t avail, std::size_t& 
     return cp;
 }
 
+bool BreaksRecordLine(char32_t c)
+{
+    return c == '\n' || c == '\r' || c == 0x2028 || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1;
+}
+
 // ICU's own substitution writes U+001A for some single-byte errors; a marker
 // that no CP932 mapping produces keeps invalid bytes distinguishable.
 constexpr UChar kIcuInvalidMarker = 0xFFFF;
@@ -454,6 +459,36 @@ std::string LossyUtf8(std::string_view bytes)
         i += len;
     }
     return out;
+}
+
+bool ShownAsRecord(std::string_view utf8, std::string& out)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t n = utf8.size();
+    // Common case first: one pass for the breaking characters' bytes
+    // (E2 80 A8/A9, EF B7 90/91), then the validity check.
+    std::size_t i = 0;
+    for (; i < n; ++i) {
+        const unsigned char b = p[i];
+        if (b == '\n' || b == '\r') break;
+        if (b == 0xE2 && i + 2 < n && p[i + 1] == 0x80 && (p[i + 2] == 0xA8 || p[i + 2] == 0xA9)) break;
+        if (b == 0xEF && i + 2 < n && p[i + 1] == 0xB7 && (p[i + 2] == 0x90 || p[i + 2] == 0x91)) break;
+    }
+    if (i == n && IsValidUtf8(utf8)) return false;
+
+    std::string shown;
+    shown.reserve(n + 8);
+    for (i = 0; i < n;) {
+        std::size_t len;
+        const char32_t c = DecodeUtf8Step(p + i, n - i, len);
+        if (c == kInvalid || BreaksRecordLine(c))
+            AppendUtf8(kReplacement, shown);
+        else
+            shown.append(utf8.data() + i, len);
+        i += len;
+    }
+    out.swap(shown);
+    return true;
 }
 
 char32_t ToUpper(char32_t c)

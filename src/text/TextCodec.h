@@ -55,6 +55,13 @@ void AppendUtf8(char32_t c, std::string& out);
 // invalid sequence.
 std::string LossyUtf8(std::string_view bytes);
 
+// `utf8` as a result record shows it, in the window and in textrove-search
+// alike: invalid sequences, and the characters the window's text widget
+// takes for a line or paragraph break (CR, LF, U+2028, U+2029, and its frame
+// marks U+FDD0/U+FDD1), become U+FFFD, so the window's saved or copied text
+// is the record. False, and `out` untouched, when `utf8` is shown as it is.
+bool ShownAsRecord(std::string_view utf8, std::string& out);
+
 // Simple Unicode upper-case mapping, one code point to one (ICU u_toupper).
 char32_t ToUpper(char32_t c);
 void ToUpperInPlace(std::u32string& text);

@@ -316,7 +316,8 @@ expect_same() {
 }
 
 # A small tree with UTF-8, CP932 and ASCII files, a subdirectory, a hidden
-# file and a word split across a line break.
+# file, a word split across a line break and a hit line holding characters
+# the result pane would take for line breaks.
 make_small_tree() {
     local t=$1
     mkdir -p "$t/sub"
@@ -325,6 +326,8 @@ make_small_tree() {
     printf '\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x8d\x73 Hay\r\nplain line\r\n' >"$t/sjis.txt"
     # UTF-8: 検索 needle 確認
     printf '\xe6\xa4\x9c\xe7\xb4\xa2 needle \xe7\xa2\xba\xe8\xaa\x8d\n' >"$t/utf8.txt"
+    # UTF-8 with a line and a paragraph separator inside the hit line
+    printf 'needle\xe2\x80\xa8ls \xe2\x80\xa9ps\n' >"$t/sub/separators.txt"
     printf 'a stack of hay\n' >"$t/sub/deep.txt"
     printf 'needle hidden\n' >"$t/.hidden.txt"
     printf 'nothing to see\n' >"$t/sub/none.txt"

@@ -3,10 +3,18 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSaveFile>
 #include <QScrollBar>
+#include <QTimer>
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <memory>
 #include <tuple>
 
 #include "main/FrameTestSupport.h"
@@ -33,6 +41,32 @@ void Write(const QString& path, const QByteArray& bytes)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
+}
+
+// The text of the next modal message box and whether it is shown as
+// written; the box is then answered No. Looks for it for five seconds.
+struct ShownBox {
+    QString text;
+    bool literal = false;
+    bool seen = false;
+};
+void WatchNextBox(ShownBox* shown, int tries = 500)
+{
+    QTimer::singleShot(10, [shown, tries] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            if (tries > 0)
+                WatchNextBox(shown, tries - 1);
+            return;
+        }
+        if (const auto* label = box->findChild<QLabel*>("qt_msgbox_label")) {
+            shown->seen = true;
+            shown->text = label->text();
+            shown->literal = label->textFormat() == Qt::PlainText ||
+                             (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(label->text()));
+        }
+        box->done(QMessageBox::No);
+    });
 }
 
 const char* const kKeys[] = {names::kKeyTop, names::kKeyLeft, names::kKeyWidth, names::kKeyHeight,
@@ -264,24 +298,103 @@ TEST_F(CommandTest, ExistingFilesAreConfirmedHiddenOnesToo)
     }
 }
 
-TEST_F(CommandTest, FailuresAreReportedAndKeepTheEarlierFile)
+// Every step of a save that can fail: the box names the file and the cause
+// in the system's words; the earlier file stays whole, no temporary is left.
+TEST_F(CommandTest, FailuresNameTheCauseAndKeepTheEarlierFile)
 {
-    // A missing directory, and a name at the length limit where no temporary
-    // file can be made beside it (fails even as root).
     const QString longName = files.filePath(QString(255, QLatin1Char('n')));
-    Write(longName, "earlier");
-    prompts->answers = {QMessageBox::Yes};
-    for (const QString& path : {files.filePath("no/such/out.txt"), longName}) {
-        SCOPED_TRACE(path.toStdString());
+    const QString full = files.filePath("full.txt");
+    for (const QString& path : {longName, full, files.filePath("plain")})
+        Write(path, "earlier");
+    ASSERT_TRUE(QDir(files.path()).mkdir("dir"));
+    Append({QString(100000, QLatin1Char('x'))});
+    struct Row {
+        QString path, cause;
+        rlim_t sizeLimit;  // RLIM_INFINITY: none; else writes stop there, as on a full disk
+        bool selectAll;
+    } rows[] = {
+        {files.filePath("no/such/out.txt"), qt_error_string(ENOENT), RLIM_INFINITY, false},
+        {files.filePath("plain/out.txt"), qt_error_string(ENOTDIR), RLIM_INFINITY, false},
+        {files.filePath("dir"), QSaveFile::tr("Filename refers to a directory"), RLIM_INFINITY, false},
+        // No room for a temporary name beside it: the final rename fails.
+        {longName, qt_error_string(ENAMETOOLONG), RLIM_INFINITY, false},
+        // Two bytes, written by the last flush inside Qt's commit, which then renamed anyway.
+        {full, qt_error_string(EFBIG), 1, false},
+        // A short write, then the refusal: once shown as "Unknown error".
+        {full, qt_error_string(EFBIG), 50000, true},
+    };
+    const int entries = QDir(files.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size();
+    prompts->answers = {QMessageBox::Yes, QMessageBox::Yes, QMessageBox::Yes, QMessageBox::Yes};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path.toStdString() + " " + std::to_string(row.sizeLimit));
+        row.selectAll ? frame->Menu_Edit_SelectAll_Click() : Select(0, 0);
         prompts->messages.clear();
-        Save(path);
+        {
+            rlimit old{};
+            ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+            auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limited = old;
+            limited.rlim_cur = std::min(row.sizeLimit, old.rlim_max);
+            ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+            Save(row.path);
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldHandler);
+        }
         ASSERT_EQ(prompts->messages.size(), 1);
-        EXPECT_EQ(prompts->messages[0].title, "Textrove");
-        EXPECT_EQ(prompts->messages[0].icon, QMessageBox::Critical);
-        EXPECT_FALSE(prompts->messages[0].text.isEmpty());
+        const auto& m = prompts->messages[0];
+        EXPECT_EQ(m.title, "Textrove");
+        EXPECT_EQ(m.icon, QMessageBox::Critical);
+        EXPECT_FALSE(row.cause.isEmpty());
+        EXPECT_TRUE(m.text.startsWith(row.path) && m.text.endsWith("\n" + row.cause)) << m.text.toStdString();
     }
     EXPECT_EQ(Read(longName), "earlier");
-    EXPECT_EQ(QDir(files.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary left";
+    EXPECT_EQ(Read(full), "earlier");
+    EXPECT_EQ(QDir(files.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), entries)
+        << "no temporary left";
+}
+
+// Names and error strings from outside reach the user through the boxes of
+// Prompts; each shows its text as written, never as markup.
+TEST_F(CommandTest, BoxesShowOutsideTextAsWritten)
+{
+    const QString texts[] = {
+        "<font color=red size=7>RED.txt",  // would show a large red "RED.txt"
+        "<b>x</b>",                        // would show a bold x, the tags hidden
+        "&amp;",                           // an entity stays as typed, not escaped twice
+    };
+    Prompts real;
+    for (const QString& text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        ShownBox asked, told;
+        WatchNextBox(&asked);
+        real.Ask(frame.get(), "上書き確認", text, QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No,
+                 QMessageBox::Yes);
+        WatchNextBox(&told);
+        real.Message(frame.get(), "Textrove", text, QMessageBox::Critical);
+        for (const ShownBox& shown : {asked, told}) {
+            ASSERT_TRUE(shown.seen);
+            EXPECT_EQ(shown.text, text);
+            EXPECT_TRUE(shown.literal);
+        }
+    }
+
+    // The save command's own question over such a file, answered No.
+    struct SaveAs : Prompts {
+        QString name;
+        QString AskSaveFileName(QWidget*, const QString&, const QStringList&, const QString&) override { return name; }
+    };
+    auto saveAs = std::make_unique<SaveAs>();
+    saveAs->name = files.filePath(texts[0]);
+    Write(saveAs->name, "earlier");
+    frame->SetPrompts(std::move(saveAs));
+    prompts = nullptr;
+    ShownBox question;
+    WatchNextBox(&question);
+    frame->Menu_File_Save_Click();
+    ASSERT_TRUE(question.seen);
+    EXPECT_EQ(question.text, texts[0] + "既に存在します。上書きしますか。");
+    EXPECT_TRUE(question.literal);
+    EXPECT_EQ(Read(files.filePath(texts[0])), "earlier");
 }
 
 }  // namespace

@@ -65,6 +65,10 @@ struct RecordedMessage {
 
 class RecordingPrompts : public Prompts {
 public:
+    QString AskSaveFileName(QWidget*, const QString&, const QStringList&, const QString&) override
+    {
+        return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
+    }
     void Message(QWidget*, const QString& title, const QString& text, QMessageBox::Icon icon) override
     {
         messages.push_back({title, text, icon});
@@ -73,6 +77,7 @@ public:
     }
     std::vector<RecordedMessage> messages;
     std::function<void()> onMessage;
+    QStringList saveNames;  // answers of the save dialog, in order
 };
 
 // The text a search appends: each record as CR LF + record.

@@ -89,7 +89,7 @@ TEST_F(HelpWindowTest, DocumentIsFoundBesideTheExecutableThenInShare)
 
 TEST_F(HelpWindowTest, ShippedDocumentReadsAsHtml)
 {
-    HelpWindow::SetDocumentPath(QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath("../../doc/Textrove.hlp"));
+    HelpWindow::SetDocumentPath(QStringLiteral(TEXTROVE_SOURCE_DIR "/doc/Textrove.hlp"));
     HelpWindow::ShowContents(nullptr, *m_prompts);
     ASSERT_NE(HelpWindow::Instance(), nullptr);
     const QString text = HelpWindow::Instance()->Contents()->toPlainText();

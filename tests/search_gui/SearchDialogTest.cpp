@@ -1,7 +1,9 @@
 // The search dialog driven as the user drives it: through the search command
 // or on its own, on temp trees, offscreen.
+#include <QClipboard>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QTextDocument>
 
 #include "GuiTestSupport.h"
@@ -197,6 +199,56 @@ TEST_F(SearchDialogTest, LongHitLineFillsThePaneUpToItsCapacity)
             EXPECT_EQ(m_prompts->messages[0].text, QStringLiteral("結果表示領域がいっぱいです。"));
         }
     }
+}
+
+// What the pane shows is what textrove-search writes, and saving or copying
+// it gives those bytes back: characters the text widget would take for line
+// breaks show as U+FFFD in both, all others stay as they are.
+TEST_F(SearchDialogTest, SavedAndCopiedResultIsTheCompanionOutput)
+{
+    const QByteArray kFffd = "\xEF\xBF\xBD";
+    const struct {
+        const char* name;
+        QByteArray after;  // what follows "needle" on the hit line
+        QByteArray shown;  // how the companion shows it
+    } rows[] = {
+        {"ls.txt", "\xE2\x80\xA8ls", kFffd + "ls"},      // U+2028: a break inside the widget's line
+        {"ps.txt", "\xE2\x80\xA9ps", kFffd + "ps"},      // U+2029: a new block
+        {"fdd0.txt", "\xEF\xB7\x90" "f", kFffd + "f"},   // U+FDD0: the widget's frame mark, a new block
+        {"kept.txt", QByteArray("\xC2\x85\x0B\x0C\xC2\xA0\x00k", 9),  // NEL, VT, FF, no-break space, NUL
+         QByteArray("\xC2\x85\x0B\x0C\xC2\xA0\x00k", 9)},
+        {"cr\nlf.txt", " in a file named with LF", " in a file named with LF"},
+    };
+    for (const auto& row : rows)
+        WriteFile(Root(), QString::fromUtf8(row.name), "line\nneedle" + row.after + "\nend\n");
+    AddWords({"needle"});
+    SetTarget(Root());
+
+    QProcess companion;
+    companion.start(QStringLiteral(TEXTROVE_SEARCH_EXE), {Root(), QStringLiteral("needle")});
+    ASSERT_TRUE(companion.waitForFinished(30000));
+    ASSERT_EQ(companion.exitCode(), 0);
+    const QByteArray expected = companion.readAllStandardOutput();
+    for (const auto& row : rows)
+        EXPECT_TRUE((expected + "\r\n").contains("NEEDLE :needle" + row.shown + "\r\n")) << row.name;
+    EXPECT_TRUE(expected.contains("/cr" + kFffd + "lf.txt -----")) << "a file name's LF too";
+
+    RunSearchCommand();
+    m_frame->Menu_Edit_SelectAll_Click();
+    const QString saved = m_tree.filePath("saved.txt");
+    m_prompts->saveNames = {saved};
+    m_frame->Menu_File_Save_Click();
+    QFile file(saved);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), expected + "\r\n");
+
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    m_frame->Menu_Edit_Copy_Click();
+    EXPECT_EQ(clipboard->text().toUtf8(), expected) << "the Copy command";
+    clipboard->clear();
+    Pane().SerchAns()->copy();
+    EXPECT_EQ(clipboard->text().toUtf8(), expected) << "the box's own copy (Ctrl+C)";
+    EXPECT_TRUE(m_prompts->messages.empty());
 }
 
 // Destroying the dialog mid-search joins the worker; nothing arrives later.

@@ -33,8 +33,14 @@ void SearchEngine::PrintText(std::string_view record)
 
 bool SearchEngine::PrintPart(std::string_view text, bool first, bool last)
 {
+    // Every record passes here, for the window and textrove-search alike, so
+    // both show the same text. Parts hold whole characters, so a streamed line
+    // comes out as it would whole.
+    if (text::ShownAsRecord(text, m_shown)) text = m_shown;
     std::string error;
-    if (first && last ? m_sink.Append(text, error) : m_sink.AppendPart(text, first, last, error)) return true;
+    const bool taken = first && last ? m_sink.Append(text, error) : m_sink.AppendPart(text, first, last, error);
+    if (m_shown.capacity() > (std::size_t{4} << 20)) std::string().swap(m_shown);  // a long line's copy
+    if (taken) return true;
     m_sink.ReportFailure(error);
     m_cancel.store(255);
     return false;

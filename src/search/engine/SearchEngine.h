@@ -88,6 +88,7 @@ private:
     std::unique_ptr<DirectoryLister> m_lister;
     std::vector<unsigned char> m_readBuffer;   // FindChara's read block, reused per file
     std::vector<unsigned char> m_readScratch;
+    std::string m_shown;  // a record that needed text::ShownAsRecord
 };
 
 }  // namespace textrove::search
