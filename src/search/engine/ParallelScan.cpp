@@ -210,8 +210,10 @@ private:
     std::uint64_t m_ahead = 0;  // bytes of the batch read while not the head
 };
 
-ParallelScan::ParallelScan(ResultSink& sink, CancelFlag& cancel, const std::vector<std::u32string>& upperWords)
-    : m_sink(sink), m_cancel(cancel), m_upperWords(upperWords), m_ring(kMaxBatchesAhead, nullptr)
+ParallelScan::ParallelScan(ResultSink& sink, CancelFlag& cancel, const std::vector<std::u32string>& upperWords,
+                           Print print)
+    : m_sink(sink), m_cancel(cancel), m_upperWords(upperWords), m_print(std::move(print)),
+      m_ring(kMaxBatchesAhead, nullptr)
 {
 }
 
@@ -241,11 +243,7 @@ void ParallelScan::PrintText(std::string_view record)
 
 bool ParallelScan::PrintPart(std::string_view text, bool first, bool last)
 {
-    std::string error;
-    if (first && last ? m_sink.Append(text, error) : m_sink.AppendPart(text, first, last, error)) return true;
-    m_sink.ReportFailure(error);
-    m_cancel.store(255);
-    return false;
+    return m_print(text, first, last);
 }
 
 void ParallelScan::Stop()

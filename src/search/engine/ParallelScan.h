@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,7 +43,11 @@ public:
     // Threads beyond this add read buffers but no speed.
     static constexpr unsigned kMaxThreads = 16;
 
-    ParallelScan(ResultSink& sink, CancelFlag& cancel, const std::vector<std::u32string>& upperWords);
+    // Records go out through `print` (a record, or a part of one as
+    // ResultSink::AppendPart has it; false when refused, after the failure
+    // has been reported and the flag raised); the other calls go to `sink`.
+    using Print = std::function<bool(std::string_view text, bool first, bool last)>;
+    ParallelScan(ResultSink& sink, CancelFlag& cancel, const std::vector<std::u32string>& upperWords, Print print);
     ~ParallelScan();
     ParallelScan(const ParallelScan&) = delete;
     ParallelScan& operator=(const ParallelScan&) = delete;
@@ -83,6 +88,7 @@ private:
     ResultSink& m_sink;
     CancelFlag& m_cancel;
     const std::vector<std::u32string>& m_upperWords;
+    Print m_print;
 
     std::atomic<bool> m_stopped{false};
     std::atomic<std::uint64_t> m_head{0};    // mirrors m_headSeq for reads without the lock

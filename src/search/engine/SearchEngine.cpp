@@ -90,7 +90,8 @@ void SearchEngine::FindChara(const std::string& path)
 void SearchEngine::SearchCharacter(const SearchRequest& request)
 {
     GetFindChara(request.words);
-    ParallelScan scan(m_sink, m_cancel, m_upperWords);
+    ParallelScan scan(m_sink, m_cancel, m_upperWords,
+                      [this](std::string_view text, bool first, bool last) { return PrintPart(text, first, last); });
     scan.SetLimits(m_heldBytes, m_batchFiles);
     scan.Run(request.targetDirectory, *m_lister, m_threads ? m_threads : ParallelScan::DefaultThreads());
     m_peakHeld = scan.PeakHeld();
