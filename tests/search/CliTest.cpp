@@ -130,7 +130,9 @@ TEST(Companion, AHitOnAVeryLongLineIsWrittenInBoundedMemory)
     EXPECT_EQ(r.out.compare(0, head.size(), head), 0);
     EXPECT_EQ(r.out.find_first_not_of('\0', head.size()), head.size() + length);
     EXPECT_EQ(r.out.substr(head.size() + length), "abc");
+#if !defined(__SANITIZE_THREAD__)  // its shadow memory alone passes the bound
     EXPECT_LT(children.ru_maxrss, 64L * 1024) << "peak KiB";
+#endif
 }
 
 }  // namespace
