@@ -19,6 +19,8 @@
 #include "conditions/Form_SerchList.h"
 #include "main/MainForm.h"
 #include "main/TwipsWidget.h"
+#include "results/ResultContextMenu.h"
+#include "results/ResultHighlighter.h"
 
 namespace {
 
@@ -116,6 +118,14 @@ Form_SerchAns::Form_SerchAns(MainForm& frame)
     // invalidates the cached count; AppendRecords restores it afterwards.
     connect(m_serchAns->document(), &QTextDocument::contentsChange, this,
             [this](int, int, int) { m_countValid = false; });
+
+    m_highlighter = new ResultHighlighter(*m_serchAns);
+    m_contextMenu = new ResultContextMenu(*m_serchAns, [this]() -> Prompts& { return m_frame.PromptsRef(); });
+}
+
+void Form_SerchAns::SetSearchWords(const QStringList& words)
+{
+    m_highlighter->SetWords(words);
 }
 
 void Form_SerchAns::Form_Load()
@@ -162,7 +172,8 @@ qsizetype Form_SerchAns::CharacterCount() const
     return m_count;
 }
 
-bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bool continueLast)
+bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bool continueLast,
+                                  const ResultFileBlocks::BannerPaths& bannerPaths)
 {
     if (records.isEmpty())
         return true;
@@ -181,12 +192,15 @@ bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bo
 
     QString batch;
     batch.reserve(units);
+    QList<std::pair<qsizetype, qsizetype>> bannerEnds;  // (end in batch, record index)
     bool lineBreak = !continueLast;
-    for (const QString& record : records) {
+    for (qsizetype i = 0; i < records.size(); ++i) {
         if (lineBreak)
             batch += QChar::ParagraphSeparator;
         lineBreak = true;
-        batch += record;
+        batch += records[i];
+        if (!bannerPaths.isEmpty() && bannerPaths.contains(i))
+            bannerEnds.emplaceBack(batch.size(), i);
     }
 
     // The user's caret, selection and view stay as they were, even when the
@@ -211,7 +225,17 @@ bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bo
         QTextCursor end(doc);
         end.beginEditBlock();
         end.movePosition(QTextCursor::End);
-        end.insertText(batch);
+        // Inserted up to each banner, whose block then takes its path.
+        qsizetype from = 0;
+        for (const auto& [bannerEnd, index] : bannerEnds) {
+            end.insertText(batch.sliced(from, bannerEnd - from));
+            ResultFileBlocks::Mark(end.block(), records[index], bannerPaths.value(index));
+            from = bannerEnd;
+        }
+        if (from == 0)
+            end.insertText(batch);
+        else if (from < batch.size())
+            end.insertText(batch.sliced(from));
         end.endEditBlock();
         doc->setUndoRedoEnabled(true);
     }
