@@ -82,6 +82,54 @@ QString WithCrLf(const QString& text)
     return out;
 }
 
+// Blocks a record makes beyond its first when inserted as text: a record
+// holds no line end of its own, but a file name or a line may hold
+// characters that the text box takes as one.
+int ExtraBlocks(const QString& record)
+{
+    int blocks = 0;
+    const qsizetype size = record.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = record[i].unicode();
+        if (c == u'\r') {
+            if (i + 1 < size && record[i + 1] == u'\n')
+                ++i;
+            ++blocks;
+        } else if (c == u'\n' || c == QChar::ParagraphSeparator || c == 0xFDD0 || c == 0xFDD1) {
+            ++blocks;
+        }
+    }
+    return blocks;
+}
+
+// Gives each banner's block its path; `first` is the block of records[0].
+// Records are taken as one block each, unless a banner's text is not where
+// that puts it: then the blocks are counted. A banner that does not come out
+// as one block is left without a path.
+void MarkBanners(const QTextBlock& first, const QStringList& records,
+                 const ResultFileBlocks::BannerPaths& bannerPaths)
+{
+    for (const bool counted : {false, true}) {
+        QTextBlock block = first;
+        qsizetype record = 0;
+        bool placed = true;
+        for (auto it = bannerPaths.cbegin(); it != bannerPaths.cend() && block.isValid(); ++it) {
+            for (; record < it.key() && block.isValid(); ++record) {
+                for (int extra = counted ? ExtraBlocks(records[record]) : 0; extra >= 0; --extra)
+                    block = block.next();
+            }
+            if (!block.isValid())
+                break;
+            if (block.text() == records[record])
+                ResultFileBlocks::Mark(block, records[record], it.value());
+            else
+                placed = false;
+        }
+        if (placed)
+            return;
+    }
+}
+
 }  // namespace
 
 Form_SerchAns::Form_SerchAns(MainForm& frame)
@@ -192,15 +240,12 @@ bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bo
 
     QString batch;
     batch.reserve(units);
-    QList<std::pair<qsizetype, qsizetype>> bannerEnds;  // (end in batch, record index)
     bool lineBreak = !continueLast;
-    for (qsizetype i = 0; i < records.size(); ++i) {
+    for (const QString& record : records) {
         if (lineBreak)
             batch += QChar::ParagraphSeparator;
         lineBreak = true;
-        batch += records[i];
-        if (!bannerPaths.isEmpty() && bannerPaths.contains(i))
-            bannerEnds.emplaceBack(batch.size(), i);
+        batch += record;
     }
 
     // The user's caret, selection and view stay as they were, even when the
@@ -225,18 +270,11 @@ bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bo
         QTextCursor end(doc);
         end.beginEditBlock();
         end.movePosition(QTextCursor::End);
-        // Inserted up to each banner, whose block then takes its path.
-        qsizetype from = 0;
-        for (const auto& [bannerEnd, index] : bannerEnds) {
-            end.insertText(batch.sliced(from, bannerEnd - from));
-            ResultFileBlocks::Mark(end.block(), records[index], bannerPaths.value(index));
-            from = bannerEnd;
-        }
-        if (from == 0)
-            end.insertText(batch);
-        else if (from < batch.size())
-            end.insertText(batch.sliced(from));
+        const QTextBlock before = doc->lastBlock();
+        end.insertText(batch);
         end.endEditBlock();
+        if (!bannerPaths.isEmpty())
+            MarkBanners(continueLast ? before : before.next(), records, bannerPaths);
         doc->setUndoRedoEnabled(true);
     }
     if (!m_sizeFlushPending) {

@@ -10,6 +10,7 @@
 #include "conditions/Form_SerchList.h"
 #include "main/FrameTestSupport.h"
 #include "main/TwipsWidget.h"
+#include "results/ResultFileBlocks.h"
 #include "results/ResultHighlighter.h"
 
 namespace {
@@ -197,6 +198,21 @@ TEST_F(SerchAnsPaneTest, AppendsBetweenTwoTurnsOfTheEventLoopUpdateTheViewOnce)
     Box()->setPlainText(QStringLiteral("1\n2\n3"));
     EXPECT_GE(sizeChanges, 1);
     EXPECT_EQ(Box()->verticalScrollBar()->maximum(), 0) << "three lines fit; nothing stale is left";
+}
+
+// A file name may hold a character the text box takes as a line end; the
+// banners after it in the same batch still find their own lines.
+TEST_F(SerchAnsPaneTest, BannerPathsFollowTheirLinesWhateverTheNamesHold)
+{
+    const QStringList records = {QString(), "----- ファイル名 : /a\nb -----", "ABC :x",
+                                 QString(), QStringLiteral("----- ファイル名 : /c\u2029d -----"), "ABC :y",
+                                 QString(), "----- ファイル名 : /e -----", "ABC :z"};
+    ASSERT_TRUE(Pane()->AppendRecords(records, nullptr, false, {{1, "/a\nb"}, {4, "/c\xe2\x80\xa9" "d"}, {7, "/e"}}));
+    QList<std::optional<QByteArray>> paths;
+    for (QTextBlock block = Box()->document()->begin(); block.isValid(); block = block.next())
+        paths << ResultFileBlocks::PathAt(block);
+    EXPECT_EQ(paths.mid(paths.size() - 2), (QList<std::optional<QByteArray>>{"/e", "/e"}));
+    EXPECT_EQ(paths.count(std::nullopt), paths.size() - 2) << "a banner split over two lines names no file";
 }
 
 // "line:start+length" of each marked run.
