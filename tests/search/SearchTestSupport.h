@@ -83,8 +83,9 @@ public:
     }
     void ReportFailure(const std::string& description) override { failures.push_back(description); }
     void ScanningFile(std::string_view path) override { scanned.emplace_back(path); }
+    void ScanningPath(std::string_view path) override { paths.emplace_back(path); }
 
-    Strings records, attempted, failures, scanned;
+    Strings records, attempted, failures, scanned, paths;
     int failFrom = -1;     // appends fail once this many records are held
     int cancelAfter = -1;  // the flag goes up once this many records are held
     CancelFlag* cancel = nullptr;

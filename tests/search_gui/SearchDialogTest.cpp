@@ -6,7 +6,18 @@
 #include <QProcess>
 #include <QTextDocument>
 
+#include <QMenu>
+#include <QTextBlock>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <optional>
+
 #include "GuiTestSupport.h"
+#include "results/FileOpener.h"
+#include "results/ResultContextMenu.h"
+#include "results/ResultFileBlocks.h"
 #include "search/Form_SerchDialog.h"
 
 namespace guitest {
@@ -268,6 +279,110 @@ TEST_F(SearchDialogTest, DestroyingDialogStopsWorker)
     const QString atDestruction = Pane().Text();
     QTest::qWait(200);
     EXPECT_EQ(Pane().Text(), atDestruction) << "no record arrives after the dialog is gone";
+}
+
+// Records what it is asked to open instead of asking the desktop.
+class RecordingOpener : public FileOpener {
+public:
+    RecordingOpener(QList<QUrl>& urls, bool succeeds) : m_urls(urls), m_succeeds(succeeds) {}
+    bool Open(const QUrl& url) override
+    {
+        m_urls << url;
+        return m_succeeds;
+    }
+
+private:
+    QList<QUrl>& m_urls;
+    bool m_succeeds;
+};
+
+// The bytes of the path the desktop's opener gets from a URL.
+QByteArray OpenedPath(const QUrl& url)
+{
+    const QByteArray encoded = url.toEncoded();
+    EXPECT_TRUE(url.isLocalFile() && encoded.startsWith("file:///")) << encoded.toStdString();
+    return QByteArray::fromPercentEncoding(encoded.mid(7));
+}
+
+TEST_F(SearchDialogTest, OpenCommandsActOnTheFileBlockUnderTheMouse)
+{
+    // A name with a space, Japanese and a byte that is not UTF-8: shown with
+    // U+FFFD, so the text alone cannot tell which file it is.
+    const QByteArray odd = QFile::encodeName(Root()) + "/sub dir/a b 日本\xff.txt";
+    ASSERT_TRUE(QDir(Root()).mkpath(QStringLiteral("sub dir")));
+    struct Unlink {  // QTemporaryDir cannot remove a name that is not UTF-8
+        QByteArray path;
+        ~Unlink() { ::unlink(path.constData()); }
+    } cleanup{odd};
+    std::ofstream(odd.toStdString(), std::ios::binary) << "abc one\nx ab\nc two\n";
+    WriteFile(Root(), "plain.txt", "abc\n");
+    AddWords({"abc"});
+    SetTarget(Root());
+    RunSearchCommand();
+    RunSearchCommand();  // its header comes right below the last hit line
+    ASSERT_TRUE(Pane().AppendRecords({kAbortRecord}, nullptr));
+    const QByteArray plain = QFile::encodeName(Root()) + "/plain.txt";
+    const QString header = QStringLiteral("検索文字は、  ABC");
+    const QStringList once = {QString(), Banner(Root() + "/plain.txt"), QStringLiteral("ABC :abc"),
+                              QString(), Banner(Root() + QStringLiteral("/sub dir/a b 日本\uFFFD.txt")),
+                              QStringLiteral("ABC :abc one"), QStringLiteral("ABC :c two")};
+    ASSERT_EQ(Pane().Text(), Records(QStringList{header} + once + QStringList{header} + once + QStringList{kAbortRecord}));
+
+    // Line by line: the header, empty lines and the abort record belong to no file.
+    const QList<std::optional<QByteArray>> owner = {std::nullopt, std::nullopt, std::nullopt, plain, plain,
+                                                    std::nullopt, odd, odd, odd};
+    QList<std::optional<QByteArray>> expected = owner + owner.mid(1);
+    expected << std::nullopt;
+    QTextBlock block = Pane().SerchAns()->document()->begin();
+    for (int i = 0; i < expected.size(); ++i, block = block.next())
+        EXPECT_EQ(ResultFileBlocks::PathAt(block), expected[i]) << "line " << i;
+
+    // Through the menu, at a hit line of the odd file and at the header.
+    QList<QUrl> opened;
+    ResultContextMenu& menus = *Pane().ContextMenu();
+    menus.SetOpener(std::make_unique<RecordingOpener>(opened, true));
+    auto pointOf = [&](int line) {
+        return Pane().SerchAns()->cursorRect(QTextCursor(Pane().SerchAns()->document()->findBlockByNumber(line))).center();
+    };
+    auto action = [](QMenu& menu, const char* name) { return menu.findChild<QAction*>(QString::fromLatin1(name)); };
+    {
+        const std::unique_ptr<QMenu> menu(menus.CreateMenu(pointOf(7)));
+        ASSERT_TRUE(action(*menu, "edit-copy") && action(*menu, "select-all")) << "Qt's own entries stay";
+        QAction* openFile = action(*menu, "SerchAns_OpenFile");
+        QAction* openFolder = action(*menu, "SerchAns_OpenFolder");
+        ASSERT_TRUE(openFile && openFolder);
+        EXPECT_EQ(QStringList({openFile->text(), openFolder->text()}),
+                  QStringList({QStringLiteral("ファイルを開く(&O)"), QStringLiteral("フォルダを開く(&F)")}));
+        ASSERT_TRUE(openFile->isEnabled() && openFolder->isEnabled());
+        openFile->trigger();
+        openFolder->trigger();
+    }
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_EQ(OpenedPath(opened[0]), odd);
+    EXPECT_EQ(OpenedPath(opened[1]), QFile::encodeName(Root()) + "/sub dir");
+    {
+        const std::unique_ptr<QMenu> menu(menus.CreateMenu(pointOf(1)));
+        EXPECT_FALSE(action(*menu, "SerchAns_OpenFile")->isEnabled() || action(*menu, "SerchAns_OpenFolder")->isEnabled())
+            << "the header line";
+    }
+
+    // A desktop that cannot open it: said in a message box, as plain text.
+    menus.SetOpener(std::make_unique<RecordingOpener>(opened, false));
+    menus.SerchAns_OpenFile(odd);
+    ASSERT_EQ(m_prompts->messages.size(), 1u);
+    EXPECT_EQ(m_prompts->messages[0].text, QStringLiteral("開けませんでした: ") + Root() + QStringLiteral("/sub dir/a b 日本\uFFFD.txt"));
+    EXPECT_EQ(m_prompts->messages[0].icon, QMessageBox::Critical);
+
+    // The user edits the first odd banner: its block no longer says which
+    // file it is, and nothing guesses; a hit line edited keeps its file.
+    QTextCursor edit(Pane().SerchAns()->document()->findBlockByNumber(6));
+    edit.movePosition(QTextCursor::EndOfBlock);
+    edit.insertText(QStringLiteral("x"));
+    QTextCursor(Pane().SerchAns()->document()->findBlockByNumber(12)).insertText(QStringLiteral("typed "));
+    block = Pane().SerchAns()->document()->findBlockByNumber(6);
+    EXPECT_EQ(QList<std::optional<QByteArray>>({ResultFileBlocks::PathAt(block), ResultFileBlocks::PathAt(block.next()),
+                                                ResultFileBlocks::PathAt(Pane().SerchAns()->document()->findBlockByNumber(12))}),
+              QList<std::optional<QByteArray>>({std::nullopt, std::nullopt, plain}));
 }
 
 }  // namespace

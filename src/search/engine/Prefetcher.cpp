@@ -129,6 +129,7 @@ bool Prefetcher::AddFile(const std::string& path)
 {
     Message start;
     start.kind = Message::Kind::File;
+    start.file.path = path;
     start.file.display = text::LossyUtf8(path);
     if (m_cancel.load(std::memory_order_relaxed) != 0) {
         Push(std::move(start));

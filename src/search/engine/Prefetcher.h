@@ -26,6 +26,7 @@ namespace textrove::search {
 class Prefetcher {
 public:
     struct File {
+        std::string path;     // the path's bytes, as the walk joined them
         std::string display;  // the path as shown (valid UTF-8)
         bool opened = false;  // it could be opened (it counts as scanned)
         bool scan = false;    // a readable regular file: its bytes follow
