@@ -1,0 +1,184 @@
+#include "text/EncodingDetector.h"
+
+#include <emmintrin.h>
+
+#include <cstring>
+#include <string_view>
+
+namespace textrove::text {
+
+namespace {
+
+std::string_view View(const unsigned char* p, std::size_t n)
+{
+    return std::string_view(reinterpret_cast<const char*>(p), n);
+}
+
+constexpr unsigned char kEsc = 0x1B;
+
+}  // namespace
+
+Encoding DetectEncoding(std::string_view bytes)
+{
+    EncodingDetector detector;
+    detector.Feed(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    return detector.Finish();
+}
+
+bool EncodingDetector::Feed(const unsigned char* p, std::size_t n)
+{
+    if (m_utf16) return false;
+    if (!m_headDone) {
+        while (n > 0 && m_headLength < 3) {
+            m_head[m_headLength++] = *p++;
+            --n;
+            if (m_headLength == 2 && ((m_head[0] == 0xFF && m_head[1] == 0xFE) || (m_head[0] == 0xFE && m_head[1] == 0xFF))) {
+                m_utf16 = true;
+                m_utf16Encoding = m_head[0] == 0xFF ? Encoding::Utf16Le : Encoding::Utf16Be;
+                m_headDone = true;
+                return false;
+            }
+        }
+        if (m_headLength < 3) return true;
+        EndHead();
+    }
+    FeedRest(p, n);
+    return Open();
+}
+
+// Steps 2 to 5 look at the bytes after a UTF-8 byte-order mark.
+void EncodingDetector::EndHead()
+{
+    m_headDone = true;
+    m_utf8Bom = Utf8BomLength(View(m_head, m_headLength)) == 3;
+    if (!m_utf8Bom) FeedRest(m_head, m_headLength);
+}
+
+void EncodingDetector::FeedRest(const unsigned char* p, std::size_t n)
+{
+    if (n == 0) return;
+    if (m_utf8Valid) FeedUtf8(p, n);
+    if (m_eucFormed) FeedEuc(p, n);
+    if (m_utf8Valid && !m_high && !m_jisEscape) FeedEscapes(p, n);
+}
+
+void EncodingDetector::FeedUtf8(const unsigned char* p, std::size_t n)
+{
+    std::size_t i = 0;
+    if (m_carryLength > 0) {
+        // Finish the character begun in the previous piece.
+        const unsigned char lead = m_carry[0];
+        const std::size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        while (m_carryLength < need && i < n) m_carry[m_carryLength++] = p[i++];
+        if (m_carryLength < need) return;  // still cut off
+        m_utf8Valid = IsValidUtf8(View(m_carry, m_carryLength));
+        m_high = true;
+        m_carryLength = 0;
+        if (!m_utf8Valid) return;
+    }
+    const std::size_t complete = i + CompleteUtf8Prefix(p + i, n - i);
+    bool high = false;
+    if (!IsValidUtf8(View(p + i, complete - i), high)) {
+        m_utf8Valid = false;
+        return;
+    }
+    m_high = m_high || high;
+    m_carryLength = n - complete;
+    std::memcpy(m_carry, p + complete, m_carryLength);
+}
+
+void EncodingDetector::FeedEuc(const unsigned char* p, std::size_t n)
+{
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (m_eucDue > 0) {
+            const unsigned char high = m_eucLead == 0x8E ? 0xDF : 0xFE;
+            if (b < 0xA1 || b > high) {
+                m_eucFormed = false;
+                return;
+            }
+            ++i;
+            if (--m_eucDue == 0) {
+                ++m_multiByte;
+                m_kana += m_eucLead == 0xA4 || m_eucLead == 0xA5;
+            }
+            continue;
+        }
+        if (b < 0x80) {
+            ++i;
+            while (i + 16 <= n &&
+                   _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0)
+                i += 16;
+            continue;
+        }
+        if ((b >= 0xA1 && b <= 0xFE) || b == 0x8E) {
+            m_eucDue = 1;
+        } else if (b == 0x8F) {
+            m_eucDue = 2;
+        } else {
+            m_eucFormed = false;
+            return;
+        }
+        m_eucLead = b;
+        ++i;
+    }
+}
+
+void EncodingDetector::FeedEscapes(const unsigned char* p, std::size_t n)
+{
+    std::size_t i = 0;
+    // A match begun at the end of the previous piece.
+    if (m_escapeMatched == 1 && i < n) {
+        if (p[i] == '$') {
+            m_escapeMatched = 2;
+            ++i;
+        } else {
+            m_escapeMatched = 0;
+        }
+    }
+    if (m_escapeMatched == 2 && i < n) {
+        if (p[i] == '@' || p[i] == 'B') {
+            m_jisEscape = true;
+            return;
+        }
+        m_escapeMatched = 0;
+    }
+    if (i >= n) return;
+    while (const void* found = std::memchr(p + i, kEsc, n - i)) {
+        const std::size_t e = static_cast<std::size_t>(static_cast<const unsigned char*>(found) - p);
+        if (e + 1 == n) {
+            m_escapeMatched = 1;
+            return;
+        }
+        if (p[e + 1] == '$') {
+            if (e + 2 == n) {
+                m_escapeMatched = 2;
+                return;
+            }
+            if (p[e + 2] == '@' || p[e + 2] == 'B') {
+                m_jisEscape = true;
+                return;
+            }
+        }
+        i = e + 1;
+    }
+}
+
+Encoding EncodingDetector::Finish()
+{
+    if (!m_headDone) EndHead();
+    if (m_utf16) return m_utf16Encoding;
+    const bool utf8 = m_utf8Valid && m_carryLength == 0;
+    if (utf8 && m_high) return Encoding::Utf8;
+    if (utf8) {
+        // Every byte below 0x80. Without the JIS escapes, a file with a UTF-8
+        // byte-order mark stays UTF-8 (the same text as CP932 would give).
+        if (m_jisEscape) return Encoding::Iso2022Jp;
+        return m_utf8Bom ? Encoding::Utf8 : Encoding::Cp932;
+    }
+    if (m_eucFormed && m_eucDue == 0 && m_multiByte > 0 && m_kana * 5 >= m_multiByte) return Encoding::EucJp;
+    return Encoding::Cp932;
+}
+
+}  // namespace textrove::text
