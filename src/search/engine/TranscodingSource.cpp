@@ -63,11 +63,14 @@ bool TranscodingSource::Next(Piece& piece)
 
         at.lineBreak = HasLineBreak(m_out.data() + kHeadroom, written);
         if (at.lineBreak) {
-            // The scanner reads again only the line it is in; that line
-            // starts after the last break before this piece.
-            auto last = std::find_if(m_checkpoints.rbegin(), m_checkpoints.rend(),
-                                     [](const Checkpoint& c) { return c.lineBreak; });
-            if (last != m_checkpoints.rend()) m_checkpoints.erase(m_checkpoints.begin(), std::prev(last.base()));
+            // The scanner reads again only a line that ends in this piece,
+            // or at a CR that ended the previous one (it waits for a possible
+            // LF): such a line starts after a break in one of the two
+            // pieces with breaks before this one, or later.
+            int breaks = 0;
+            auto keep = std::find_if(m_checkpoints.rbegin(), m_checkpoints.rend(),
+                                     [&breaks](const Checkpoint& c) { return c.lineBreak && ++breaks == 2; });
+            if (keep != m_checkpoints.rend()) m_checkpoints.erase(m_checkpoints.begin(), std::prev(keep.base()));
         }
         m_checkpoints.push_back(at);
         m_outGiven += written;

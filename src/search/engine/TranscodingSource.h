@@ -3,9 +3,9 @@
 // as it comes, invalid sequences as text::kInvalidByte. Offsets are those of
 // the UTF-8 text. ReadAt decodes the file again from a checkpoint (the
 // decoder's state at the start of a piece); checkpoints are kept only back to
-// the last piece before the current one that holds a line break, which is as
-// far back as the scanner reads a line again, so memory stays bounded by the
-// longest line.
+// the second-last piece before the current one that holds a line break, which
+// is as far back as the scanner reads a line again, so memory stays bounded
+// by the longest line.
 #pragma once
 
 #include <cstddef>
