@@ -87,42 +87,82 @@ void EncodingDetector::FeedUtf8(const unsigned char* p, std::size_t n)
     std::memcpy(m_carry, p + complete, m_carryLength);
 }
 
+// Runs of two-byte characters go sixteen bytes at a time: bytes all in
+// A1-FE from a character start are eight whole characters.
 void EncodingDetector::FeedEuc(const unsigned char* p, std::size_t n)
 {
     std::size_t i = 0;
-    while (i < n) {
-        const unsigned char b = p[i];
-        if (m_eucDue > 0) {
-            const unsigned char high = m_eucLead == 0x8E ? 0xDF : 0xFE;
-            if (b < 0xA1 || b > high) {
-                m_eucFormed = false;
-                return;
-            }
-            ++i;
-            if (--m_eucDue == 0) {
-                ++m_multiByte;
-                m_kana += m_eucLead == 0xA4 || m_eucLead == 0xA5;
-            }
-            continue;
-        }
-        if (b < 0x80) {
-            ++i;
-            while (i + 16 <= n &&
-                   _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0)
-                i += 16;
-            continue;
-        }
-        if ((b >= 0xA1 && b <= 0xFE) || b == 0x8E) {
-            m_eucDue = 1;
-        } else if (b == 0x8F) {
-            m_eucDue = 2;
-        } else {
+    std::uint64_t multi = m_multiByte, kana = m_kana;
+    auto trailOk = [](unsigned char lead, unsigned char b) {
+        return b >= 0xA1 && b <= (lead == 0x8E ? 0xDF : 0xFE);
+    };
+    for (; m_eucDue > 0 && i < n; ++i) {  // a character begun in the previous piece
+        if (!trailOk(m_eucLead, p[i])) {
             m_eucFormed = false;
             return;
         }
-        m_eucLead = b;
-        ++i;
+        if (--m_eucDue == 0) {
+            ++multi;
+            kana += (m_eucLead & 0xFE) == 0xA4;
+        }
     }
+    const __m128i bias = _mm_set1_epi8(static_cast<char>(0xA1 - 0x80));  // A1-FE to 0x00-0x5D, signed
+    const __m128i top = _mm_set1_epi8(0x5D);
+    const __m128i kanaLead = _mm_set1_epi8(static_cast<char>(0xA4));
+    const __m128i low = _mm_set1_epi8(static_cast<char>(0xFE));
+    bool formed = true;
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            ++i;
+            while (i + 16 <= n && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0)
+                i += 16;
+            continue;
+        }
+        if (b >= 0xA1 && b <= 0xFE) {
+            while (i + 16 <= n) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+                const __m128i shifted = _mm_sub_epi8(_mm_xor_si128(v, _mm_set1_epi8(static_cast<char>(0x80))), bias);
+                const __m128i outside = _mm_or_si128(_mm_cmplt_epi8(shifted, _mm_setzero_si128()), _mm_cmpgt_epi8(shifted, top));
+                if (_mm_movemask_epi8(outside) != 0) break;
+                const auto leads = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, low), kanaLead)));
+                kana += static_cast<unsigned>(__builtin_popcount(leads & 0x5555u));
+                multi += 8;
+                i += 16;
+            }
+            while (i + 2 <= n && p[i] - 0xA1u <= 0x5D && p[i + 1] - 0xA1u <= 0x5D) {
+                ++multi;
+                kana += (p[i] & 0xFE) == 0xA4;
+                i += 2;
+            }
+            if (i >= n || p[i] < 0xA1 || p[i] > 0xFE) continue;
+        }
+        const unsigned char lead = p[i];
+        const int due = lead == 0x8F ? 2 : 1;
+        if (lead < 0xA1 && lead != 0x8E && lead != 0x8F) {
+            formed = false;
+            break;
+        }
+        if (i + static_cast<std::size_t>(due) >= n) {  // cut off by the end of the piece
+            std::size_t k = i + 1;
+            for (; k < n && formed; ++k) formed = trailOk(lead, p[k]);
+            if (!formed) break;
+            m_eucLead = lead;
+            m_eucDue = due - static_cast<int>(n - i - 1);
+            i = n;
+            break;
+        }
+        if (!trailOk(lead, p[i + 1]) || (due == 2 && !trailOk(lead, p[i + 2]))) {
+            formed = false;
+            break;
+        }
+        ++multi;
+        kana += (lead & 0xFE) == 0xA4;
+        i += static_cast<std::size_t>(due) + 1;
+    }
+    m_eucFormed = formed;
+    m_multiByte = multi;
+    m_kana = kana;
 }
 
 void EncodingDetector::FeedEscapes(const unsigned char* p, std::size_t n)

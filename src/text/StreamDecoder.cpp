@@ -28,7 +28,31 @@ struct EucTables {
     std::array<char32_t, 94 * 94> twoByte{};    // A1-FE A1-FE
     std::array<char32_t, 94 * 94> threeByte{};  // 8F A1-FE A1-FE
     std::array<char32_t, 94> kana{};            // 8E A1-FE
+    // twoByte as output: the UTF-8 bytes (or kInvalidByte) in the low three
+    // bytes, their count in the top one; 0 for a character past three bytes.
+    std::array<std::uint32_t, 94 * 94> twoByteUtf8{};
 };
+
+inline unsigned char* PutUtf8(unsigned char* o, char32_t c)
+{
+    if (c < 0x80) {
+        *o++ = static_cast<unsigned char>(c);
+    } else if (c < 0x800) {
+        *o++ = static_cast<unsigned char>(0xC0 | (c >> 6));
+        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *o++ = static_cast<unsigned char>(0xE0 | (c >> 12));
+        *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    } else {
+        *o++ = static_cast<unsigned char>(0xF0 | (c >> 18));
+        *o++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+        *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    }
+    return o;
+}
+
 
 const EucTables& Tables()
 {
@@ -67,6 +91,13 @@ const EucTables& Tables()
             t->kana[a] = one(kana, 2);
         }
         ucnv_close(cnv);
+        for (std::size_t k = 0; k < t->twoByte.size(); ++k) {
+            const char32_t c = t->twoByte[k];
+            if (c >= 0x10000) continue;
+            unsigned char bytes[4] = {kInvalidByte, 0, 0, 0};
+            const auto length = static_cast<std::uint32_t>(c == 0 ? 1 : PutUtf8(bytes, c) - bytes);
+            t->twoByteUtf8[k] = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | length << 24;
+        }
         return t;
     }();
     return *tables;
@@ -75,26 +106,6 @@ const EucTables& Tables()
 inline bool InGraphic(unsigned char b, unsigned char lo, unsigned char hi)
 {
     return b >= lo && b <= hi;
-}
-
-inline unsigned char* PutUtf8(unsigned char* o, char32_t c)
-{
-    if (c < 0x80) {
-        *o++ = static_cast<unsigned char>(c);
-    } else if (c < 0x800) {
-        *o++ = static_cast<unsigned char>(0xC0 | (c >> 6));
-        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        *o++ = static_cast<unsigned char>(0xE0 | (c >> 12));
-        *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    } else {
-        *o++ = static_cast<unsigned char>(0xF0 | (c >> 18));
-        *o++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
-        *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    }
-    return o;
 }
 
 // A table entry, or the invalid byte for an unassigned character.
@@ -178,6 +189,15 @@ std::size_t StreamDecoder::Utf16(const unsigned char* in, std::size_t n, bool fi
             o += 8;
             i += 16;
         }
+        // Units of three UTF-8 bytes (all of Japanese), written as four.
+        while (i + 2 <= n) {
+            const std::uint32_t u = unit(i);
+            if (u < 0x800 || (u >= 0xD800 && u <= 0xDFFF)) break;
+            const std::uint32_t e = (0xE0 | u >> 12) | (0x80 | ((u >> 6) & 0x3F)) << 8 | (0x80 | (u & 0x3F)) << 16;
+            std::memcpy(o, &e, 4);
+            o += 3;
+            i += 2;
+        }
         if (i + 2 > n) break;
         const char32_t u = unit(i);
         if (u < 0xD800 || u > 0xDFFF) {
@@ -224,6 +244,19 @@ std::size_t StreamDecoder::EucJp(const unsigned char* in, std::size_t n, bool fi
             }
             continue;
         }
+        // The common case: two-byte characters of three UTF-8 bytes at most,
+        // written as four (the output has room: two bytes in, three out).
+        const std::size_t before = i;
+        while (i + 2 <= n) {
+            const unsigned x = in[i] - 0xA1u, y = in[i + 1] - 0xA1u;
+            if ((x > 0x5D) | (y > 0x5D)) break;
+            const std::uint32_t e = t.twoByteUtf8[x * 94 + y];
+            if (e == 0) break;
+            std::memcpy(o, &e, 4);
+            o += e >> 24;
+            i += 2;
+        }
+        if (i != before) continue;
         const std::size_t length = b == 0x8F ? 3 : 2;
         const unsigned char trailHigh = b == 0x8E ? 0xDF : 0xFE;  // 8E: half-width katakana only
         if ((b >= 0xA1 && b <= 0xFE) || b == 0x8E || b == 0x8F) {
@@ -324,7 +357,13 @@ std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, boo
                 return i;
             }
             if (i + 1 < n && InGraphic(in[i + 1], 0x21, 0x7E)) {
-                o = PutChar(o, t.twoByte[static_cast<std::size_t>(b - 0x21) * 94 + (in[i + 1] - 0x21)]);
+                const std::size_t cell = static_cast<std::size_t>(b - 0x21) * 94 + (in[i + 1] - 0x21);
+                if (const std::uint32_t e = t.twoByteUtf8[cell]) {
+                    std::memcpy(o, &e, 4);
+                    o += e >> 24;
+                } else {
+                    o = PutChar(o, t.twoByte[cell]);
+                }
                 i += 2;
             } else {
                 *o++ = kInvalidByte;  // half a pair
