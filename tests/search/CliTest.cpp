@@ -144,14 +144,15 @@ TEST(Companion, AHitOnAVeryLongLineIsWrittenInBoundedMemory)
         ASSERT_EQ(truncate(tree.Path("in/long").c_str(), static_cast<off_t>(length + (utf16 ? 2 : 0))), 0);
         std::ofstream(tree.Path("in/long"), std::ios::binary | std::ios::app)
             << (utf16 ? std::string("a\0b\0c\0\n\0", 8) : "abc\n");
-        const auto r = RunCompanion({tree.Path("in"), "abc"}, tree.Path("out").insert(0, ">"));
+        const std::string outPath = tree.Path("out");
+        const auto r = RunCompanion({tree.Path("in"), "abc"}, std::string(1, '>').append(outPath));
         rusage children{};
         getrusage(RUSAGE_CHILDREN, &children);  // the largest child's peak, in KiB
         EXPECT_EQ(r.status, 0);
         const std::string head = "\r\n検索文字は、  ABC\r\n\r\n----- ファイル名 : " + tree.Path("in/long") + " -----\r\nABC :";
         const std::size_t nuls = utf16 ? length / 2 : length;
-        ASSERT_EQ(fs::file_size(tree.Path("out")), head.size() + nuls + 3) << utf16;
-        std::ifstream out(tree.Path("out"), std::ios::binary);
+        ASSERT_EQ(fs::file_size(outPath), head.size() + nuls + 3) << utf16;
+        std::ifstream out(outPath, std::ios::binary);
         std::string piece(head.size(), '\0');
         out.read(piece.data(), static_cast<std::streamsize>(piece.size()));
         EXPECT_EQ(piece, head);
