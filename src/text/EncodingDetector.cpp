@@ -87,80 +87,106 @@ void EncodingDetector::FeedUtf8(const unsigned char* p, std::size_t n)
     std::memcpy(m_carry, p + complete, m_carryLength);
 }
 
-// Runs of two-byte characters go sixteen bytes at a time: bytes all in
-// A1-FE from a character start are eight whole characters.
+namespace {
+
+// Bits of a 64-byte block whose bytes satisfy `test`, one 16-byte lane at a time.
+template <typename Test>
+std::uint64_t Mask64(const unsigned char* p, Test test)
+{
+    std::uint64_t m = 0;
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        m |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(test(v)))) << (16 * k);
+    }
+    return m;
+}
+
+constexpr std::uint64_t kEven = 0x5555555555555555ull;
+
+}  // namespace
+
+// 64 bytes at a time from a character start when their high bytes are all
+// A1-FE: each run of high bytes is two-byte characters from its first byte,
+// so the leads are the bytes at even distance from the run's start (found
+// with one addition, as for runs of backslashes), and each must be
+// followed by a high byte. 8E (half-width katakana) is a two-byte lead too.
+// Blocks with 8F or a byte that starts nothing go byte by byte.
 void EncodingDetector::FeedEuc(const unsigned char* p, std::size_t n)
 {
     std::size_t i = 0;
     std::uint64_t multi = m_multiByte, kana = m_kana;
-    auto trailOk = [](unsigned char lead, unsigned char b) {
-        return b >= 0xA1 && b <= (lead == 0x8E ? 0xDF : 0xFE);
-    };
-    for (; m_eucDue > 0 && i < n; ++i) {  // a character begun in the previous piece
-        if (!trailOk(m_eucLead, p[i])) {
-            m_eucFormed = false;
-            return;
-        }
-        if (--m_eucDue == 0) {
-            ++multi;
-            kana += (m_eucLead & 0xFE) == 0xA4;
-        }
-    }
-    const __m128i bias = _mm_set1_epi8(static_cast<char>(0xA1 - 0x80));  // A1-FE to 0x00-0x5D, signed
-    const __m128i top = _mm_set1_epi8(0x5D);
-    const __m128i kanaLead = _mm_set1_epi8(static_cast<char>(0xA4));
-    const __m128i low = _mm_set1_epi8(static_cast<char>(0xFE));
+    int due = m_eucDue;
+    unsigned char lead = m_eucLead;
     bool formed = true;
-    while (i < n) {
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            ++i;
-            while (i + 16 <= n && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0)
-                i += 16;
-            continue;
-        }
-        if (b >= 0xA1 && b <= 0xFE) {
-            while (i + 16 <= n) {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-                const __m128i shifted = _mm_sub_epi8(_mm_xor_si128(v, _mm_set1_epi8(static_cast<char>(0x80))), bias);
-                const __m128i outside = _mm_or_si128(_mm_cmplt_epi8(shifted, _mm_setzero_si128()), _mm_cmpgt_epi8(shifted, top));
-                if (_mm_movemask_epi8(outside) != 0) break;
-                const auto leads = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, low), kanaLead)));
-                kana += static_cast<unsigned>(__builtin_popcount(leads & 0x5555u));
-                multi += 8;
-                i += 16;
+    const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+    const __m128i low = _mm_set1_epi8(0x21);   // A1 after the flip
+    const __m128i high = _mm_set1_epi8(0x7E);  // FE after the flip
+    const __m128i even = _mm_set1_epi8(static_cast<char>(0xFE));
+    const __m128i kanaLead = _mm_set1_epi8(static_cast<char>(0xA4));
+    const __m128i e8 = _mm_set1_epi8(static_cast<char>(0x8E));
+    std::size_t scalarTo = 0;
+    while (i < n && formed) {
+        if (due == 0 && i >= scalarTo && i + 64 <= n) {
+            const unsigned char* b = p + i;
+            const std::uint64_t hi = Mask64(b, [](__m128i v) { return v; });
+            if (hi == 0) {
+                i += 64;
+                continue;
             }
-            while (i + 2 <= n && p[i] - 0xA1u <= 0x5D && p[i + 1] - 0xA1u <= 0x5D) {
+            const std::uint64_t two = Mask64(b, [&](__m128i v) {
+                const __m128i x = _mm_xor_si128(v, flip);  // A1-FE become 0x21-0x7E
+                return _mm_andnot_si128(_mm_or_si128(_mm_cmplt_epi8(x, low), _mm_cmpgt_epi8(x, high)),
+                                        _mm_set1_epi8(-1));
+            });
+            const std::uint64_t kana8e = Mask64(b, [&](__m128i v) { return _mm_cmpeq_epi8(v, e8); });
+            if ((hi & ~(two | kana8e)) == 0) {
+                const std::uint64_t starts = hi & ~(hi << 1);
+                const std::uint64_t evenRuns = hi & ~(hi + (starts & kEven));
+                std::uint64_t leads = (evenRuns & kEven) | (hi & ~evenRuns & ~kEven);
+                // Every lead has a trail; 8E only leads, and its trail is at most DF.
+                const std::uint64_t pastDf = kana8e ? Mask64(b, [&](__m128i v) {
+                    return _mm_cmpgt_epi8(_mm_xor_si128(v, flip), _mm_set1_epi8(0x5F));
+                }) : 0;
+                if (((leads << 1) & ~hi) != 0 || (kana8e & ~leads) != 0 || (((kana8e & leads) << 1) & pastDf) != 0) {
+                    formed = false;
+                    break;
+                }
+                if (leads >> 63) {  // its trail is in the next block
+                    due = 1;
+                    lead = b[63];
+                    leads &= ~(std::uint64_t{1} << 63);
+                }
+                const std::uint64_t kanaBytes =
+                    Mask64(b, [&](__m128i v) { return _mm_cmpeq_epi8(_mm_and_si128(v, even), kanaLead); });
+                multi += static_cast<std::uint64_t>(__builtin_popcountll(leads));
+                kana += static_cast<std::uint64_t>(__builtin_popcountll(leads & kanaBytes));
+                i += 64;
+                continue;
+            }
+            scalarTo = i + 64;
+        }
+        const unsigned char c = p[i++];
+        if (due > 0) {
+            if (c < 0xA1 || c > (lead == 0x8E ? 0xDF : 0xFE)) {
+                formed = false;
+            } else if (--due == 0) {
                 ++multi;
-                kana += (p[i] & 0xFE) == 0xA4;
-                i += 2;
+                kana += (lead & 0xFE) == 0xA4;
             }
-            if (i >= n || p[i] < 0xA1 || p[i] > 0xFE) continue;
+        } else if (c >= 0x80) {
+            if ((c >= 0xA1 && c <= 0xFE) || c == 0x8E) {
+                due = 1;
+            } else if (c == 0x8F) {
+                due = 2;
+            } else {
+                formed = false;
+            }
+            lead = c;
         }
-        const unsigned char lead = p[i];
-        const int due = lead == 0x8F ? 2 : 1;
-        if (lead < 0xA1 && lead != 0x8E && lead != 0x8F) {
-            formed = false;
-            break;
-        }
-        if (i + static_cast<std::size_t>(due) >= n) {  // cut off by the end of the piece
-            std::size_t k = i + 1;
-            for (; k < n && formed; ++k) formed = trailOk(lead, p[k]);
-            if (!formed) break;
-            m_eucLead = lead;
-            m_eucDue = due - static_cast<int>(n - i - 1);
-            i = n;
-            break;
-        }
-        if (!trailOk(lead, p[i + 1]) || (due == 2 && !trailOk(lead, p[i + 2]))) {
-            formed = false;
-            break;
-        }
-        ++multi;
-        kana += (lead & 0xFE) == 0xA4;
-        i += static_cast<std::size_t>(due) + 1;
     }
     m_eucFormed = formed;
+    m_eucDue = due;
+    m_eucLead = lead;
     m_multiByte = multi;
     m_kana = kana;
 }

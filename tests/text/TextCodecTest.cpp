@@ -206,13 +206,20 @@ TEST(EncodingDetection, FedInAnySplitItAgreesWithTheWholeFile)
         {"a", "\xC3\xA9", "\x82\xA0", "\xC3", "\x80"},                  // broken UTF-8
         {"a", "\x1B", "$", "B", "@", "(", "\x1B$B", "\x1B[m"},            // escapes
         {"a", "\xA4\xA2", "\xB4\xC1", "\x8E\xB1", "\x8F\xB0\xA1", "\xA4", "\xC3\xA9"},  // EUC-JP
+        {"a", "\n", "\xA4\xA2", "\xB4\xC1", "\xA5\xA2", "\xB4\xC1\xB4\xC1"},             // two-byte EUC-JP
+        {"a", "\xA4\xA2", "\xB4\xC1", "\xA5\xA2", "\xB4\xC1\xB4\xC1", "\xA4\xA2\xA4\xA2", "\xA4\xA2\xA4\xA2\xA4"},
+        {"a", "\xB4\xC1\xB4\xC1\xB4\xC1", "\xB4\xA4", "\xB5\xA5", "\xA4\xA2"},  // kana near a fifth
+        {"a", "\xA4\xA2", "\x8E\xB1", "\x8E\xDF", "\xB4\xC1"},                       // half-width katakana
+        {"a", "\xA4\xA2", "\x8E\xB1", "\x8E\xDF", "\xB4\xC1", "\x8E\xE0"},
+        {"a", "\xA4\xA2", "\xB4\xC1", "\xB4\x8E\xB1\xB1"},  // 8E where a trail is due
     };
     const Strings starts = {"", "", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
     std::vector<int> seen(6, 0);
-    for (int round = 0; round < 4000; ++round) {
+    for (int round = 0; round < 6000; ++round) {
         std::string bytes = starts[rng() % starts.size()];
         const Strings& a = alphabets[round % alphabets.size()];
-        for (std::size_t n = rng() % 40; n > 0; --n) bytes += a[rng() % a.size()];
+        // Long texts meet the 64-byte path when fed whole, never in pieces.
+        for (std::size_t n = rng() % (round % 2 ? 40 : 400); n > 0; --n) bytes += a[rng() % a.size()];
         EncodingDetector check;
         for (std::size_t at = 0, n; at < bytes.size(); at += n) {
             n = std::min<std::size_t>(1 + rng() % 5, bytes.size() - at);
