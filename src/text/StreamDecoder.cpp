@@ -350,7 +350,18 @@ std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, boo
             o = b <= 0x5F ? PutUtf8(o, 0xFF61 + (b - 0x21)) : (*o = kInvalidByte, o + 1);
             ++i;
             break;
-        default:  // kKanji: JIS X 0208 pairs
+        default: {  // kKanji: JIS X 0208 pairs, a run of them in a tight loop
+            const std::size_t before = i;
+            while (i + 2 <= n) {
+                const unsigned x = in[i] - 0x21u, y = in[i + 1] - 0x21u;
+                if ((x > 0x5D) | (y > 0x5D)) break;
+                const std::uint32_t e = t.twoByteUtf8[x * 94 + y];
+                if (e == 0) break;
+                std::memcpy(o, &e, 4);
+                o += e >> 24;
+                i += 2;
+            }
+            if (i != before) break;
             if (i + 1 == n && !final) {
                 m_state.designation = g0;
                 out = o;
@@ -370,6 +381,7 @@ std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, boo
                 ++i;
             }
             break;
+        }
         }
     }
     m_state.designation = g0;
