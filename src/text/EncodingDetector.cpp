@@ -89,15 +89,13 @@ void EncodingDetector::FeedUtf8(const unsigned char* p, std::size_t n)
 
 namespace {
 
-// Bits of a 64-byte block whose bytes satisfy `test`, one 16-byte lane at a time.
+// Bits of a 64-byte block (four loaded lanes) whose bytes satisfy `test`.
 template <typename Test>
-std::uint64_t Mask64(const unsigned char* p, Test test)
+std::uint64_t Mask64(const __m128i (&v)[4], Test test)
 {
     std::uint64_t m = 0;
-    for (int k = 0; k < 4; ++k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        m |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(test(v)))) << (16 * k);
-    }
+    for (int k = 0; k < 4; ++k)
+        m |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(test(v[k])))) << (16 * k);
     return m;
 }
 
@@ -128,23 +126,25 @@ void EncodingDetector::FeedEuc(const unsigned char* p, std::size_t n)
     while (i < n && formed) {
         if (due == 0 && i >= scalarTo && i + 64 <= n) {
             const unsigned char* b = p + i;
-            const std::uint64_t hi = Mask64(b, [](__m128i v) { return v; });
+            __m128i lanes[4];
+            for (int k = 0; k < 4; ++k) lanes[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16 * k));
+            const std::uint64_t hi = Mask64(lanes, [](__m128i v) { return v; });
             if (hi == 0) {
                 i += 64;
                 continue;
             }
-            const std::uint64_t two = Mask64(b, [&](__m128i v) {
+            const std::uint64_t two = Mask64(lanes, [&](__m128i v) {
                 const __m128i x = _mm_xor_si128(v, flip);  // A1-FE become 0x21-0x7E
                 return _mm_andnot_si128(_mm_or_si128(_mm_cmplt_epi8(x, low), _mm_cmpgt_epi8(x, high)),
                                         _mm_set1_epi8(-1));
             });
-            const std::uint64_t kana8e = Mask64(b, [&](__m128i v) { return _mm_cmpeq_epi8(v, e8); });
+            const std::uint64_t kana8e = Mask64(lanes, [&](__m128i v) { return _mm_cmpeq_epi8(v, e8); });
             if ((hi & ~(two | kana8e)) == 0) {
                 const std::uint64_t starts = hi & ~(hi << 1);
                 const std::uint64_t evenRuns = hi & ~(hi + (starts & kEven));
                 std::uint64_t leads = (evenRuns & kEven) | (hi & ~evenRuns & ~kEven);
                 // Every lead has a trail; 8E only leads, and its trail is at most DF.
-                const std::uint64_t pastDf = kana8e ? Mask64(b, [&](__m128i v) {
+                const std::uint64_t pastDf = kana8e ? Mask64(lanes, [&](__m128i v) {
                     return _mm_cmpgt_epi8(_mm_xor_si128(v, flip), _mm_set1_epi8(0x5F));
                 }) : 0;
                 if (((leads << 1) & ~hi) != 0 || (kana8e & ~leads) != 0 || (((kana8e & leads) << 1) & pastDf) != 0) {
@@ -157,7 +157,7 @@ void EncodingDetector::FeedEuc(const unsigned char* p, std::size_t n)
                     leads &= ~(std::uint64_t{1} << 63);
                 }
                 const std::uint64_t kanaBytes =
-                    Mask64(b, [&](__m128i v) { return _mm_cmpeq_epi8(_mm_and_si128(v, even), kanaLead); });
+                    Mask64(lanes, [&](__m128i v) { return _mm_cmpeq_epi8(_mm_and_si128(v, even), kanaLead); });
                 multi += static_cast<std::uint64_t>(__builtin_popcountll(leads));
                 kana += static_cast<std::uint64_t>(__builtin_popcountll(leads & kanaBytes));
                 i += 64;
