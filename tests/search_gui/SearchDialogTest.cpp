@@ -27,19 +27,24 @@ const QString kAbortRecord = QStringLiteral("***** 中断しました。 *****")
 
 class SearchDialogTest : public FrameFixture {
 protected:
-    // Three files at three depths, so the walk order is fixed: one plain hit,
-    // one word split over a line break, one Shift-JIS file ("全文検索").
+    // Files at five depths, so the walk order is fixed: one plain hit, one
+    // word split over a line break, a Shift-JIS file ("全文検索"), a UTF-16LE
+    // and an EUC-JP file ("検索です"), shown decoded.
     QStringList MakeSmallTree()
     {
         WriteFile(Root(), "a.txt", "first line\nhas abc here\nnothing\n");
         WriteFile(Root(), "sub/b.txt", "xx ab\nc yy\n");
         WriteFile(Root(), "sub/deeper/c.txt", "\x91\x53\x95\xb6\x8c\x9f\x8d\xf5\r\n");
+        WriteFile(Root(), "sub/deeper/d/d.txt", QByteArray("\xFF\xFE\x1C\x69\x22\x7D\x67\x30\x59\x30\r\0\n\0", 14));
+        WriteFile(Root(), "sub/deeper/d/e/e.txt", "\xB8\xA1\xBA\xF7\xA4\xC7\xA4\xB9\n");
         AddWords({"abc", "検索"});
         SetTarget(Root());
         return {QStringLiteral("検索文字は、  ABC  検索"),
                 QString(), Banner(Root() + "/a.txt"), QStringLiteral("ABC :has abc here"),
                 QString(), Banner(Root() + "/sub/b.txt"), QStringLiteral("ABC :c yy"),
-                QString(), Banner(Root() + "/sub/deeper/c.txt"), QStringLiteral("検索 :全文検索")};
+                QString(), Banner(Root() + "/sub/deeper/c.txt"), QStringLiteral("検索 :全文検索"),
+                QString(), Banner(Root() + "/sub/deeper/d/d.txt"), QStringLiteral("検索 :検索です"),
+                QString(), Banner(Root() + "/sub/deeper/d/e/e.txt"), QStringLiteral("検索 :検索です")};
     }
     Form_SerchDialog* OpenDialog() const { return m_frame->findChild<Form_SerchDialog*>(); }
 };

@@ -147,15 +147,16 @@ bool Prefetcher::AddFile(const std::string& path)
     const auto size = static_cast<std::uint64_t>(st.st_size);
 
     // Blocks are read and held until the encoding is known: at once for a
-    // CP932 file, at the end for a file that stays valid UTF-8. Past
-    // kHoldBytes the rest is checked by reading it twice.
+    // CP932 or UTF-16 file, at the end for one that stays valid UTF-8 or
+    // well-formed EUC-JP. Past kHoldBytes the rest is checked by reading it
+    // twice.
     std::vector<Message> held;
-    Utf8Check check;
+    text::EncodingDetector check;
     std::uint64_t total = 0;
     std::size_t heldBytes = 0;
     bool eof = false;
     bool failed = false;
-    while (!eof && check.Valid() && heldBytes < kHoldBytes) {
+    while (!eof && check.Open() && heldBytes < kHoldBytes) {
         const std::size_t want = held.empty() ? FirstReadSize(size) : FileScanner::kBlockSize;
         Message data;
         data.kind = Message::Kind::Data;
