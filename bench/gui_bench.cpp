@@ -169,8 +169,13 @@ double EngineSearch(const Options& options, long* records)
 
 // Hit-like result records in file blocks (an empty record, a banner, 1 to 12
 // hits of 60 to 100 characters, Japanese and ASCII mixed), as the dialog
-// hands them to the pane: one batch per file.
-std::vector<QStringList> MakeBatches(long total)
+// hands them to the pane: one batch per file, its banner's path with it.
+struct Batch {
+    QStringList records;
+    ResultFileBlocks::BannerPaths paths;
+};
+
+std::vector<Batch> MakeBatches(long total)
 {
     static const char* const kWords[] = {"TEXTROVE", "ERROR", "東京都", "ｶﾀｶﾅ", "データ",
                                          "BUFFER", "検索結果", "ＤＡＴＡ", "漢字", "TIMEOUT"};
@@ -184,14 +189,12 @@ std::vector<QStringList> MakeBatches(long total)
     std::mt19937 rng(20240611);
     std::uniform_int_distribution<int> hitsPerFile(1, 12), length(60, 100), word(0, 9),
         piece(0, int(std::size(kPieces)) - 1), dir(0, 319);
-    std::vector<QStringList> batches;
+    std::vector<Batch> batches;
     long made = 0;
     for (long file = 0; made < total; ++file) {
         QStringList batch;
-        batch << QString()
-              << QStringLiteral("----- ファイル名 : /srv/bench/tree/d%1/ファイル%2.txt -----")
-                     .arg(dir(rng))
-                     .arg(file);
+        const QString path = QStringLiteral("/srv/bench/tree/d%1/ファイル%2.txt").arg(dir(rng)).arg(file);
+        batch << QString() << QStringLiteral("----- ファイル名 : ") + path + QStringLiteral(" -----");
         const int hits = hitsPerFile(rng);
         for (int i = 0; i < hits; ++i) {
             QString record = QString::fromUtf8(kWords[word(rng)]) + QStringLiteral(" :");
@@ -204,7 +207,10 @@ std::vector<QStringList> MakeBatches(long total)
         if (made + batch.size() > total)
             batch = batch.mid(0, int(total - made));
         made += batch.size();
-        batches.push_back(std::move(batch));
+        ResultFileBlocks::BannerPaths paths;
+        if (batch.size() > 1)
+            paths.insert(1, path.toUtf8());
+        batches.push_back({std::move(batch), std::move(paths)});
     }
     return batches;
 }
@@ -220,7 +226,7 @@ struct AppendFigures {
 
 AppendFigures AppendBenchmark(Session& session, long total)
 {
-    const std::vector<QStringList> batches = MakeBatches(total);
+    const std::vector<Batch> batches = MakeBatches(total);
     Form_SerchAns& pane = session.Pane();
     QPlainTextEdit* box = pane.SerchAns();
     AppendFigures f;
@@ -233,14 +239,19 @@ AppendFigures AppendBenchmark(Session& session, long total)
     QElapsedTimer t;
     t.start();
     sinceRepaint.start();
-    for (const QStringList& batch : batches) {
+    for (const Batch& whole : batches) {
+        const QStringList& batch = whole.records;
         // A mark falls inside a batch: split it there, so each mark is exact.
         qsizetype from = 0;
         while (from < batch.size()) {
             const qsizetype take = std::min<qsizetype>(batch.size() - from, nextMark - appended);
             QString error;
+            ResultFileBlocks::BannerPaths paths;
+            for (auto it = whole.paths.cbegin(); it != whole.paths.cend(); ++it)
+                if (it.key() >= from && it.key() < from + take)
+                    paths.insert(it.key() - from, it.value());
             if (!pane.AppendRecords(from == 0 && take == batch.size() ? batch : batch.mid(from, take),
-                                    &error)) {
+                                    &error, false, paths)) {
                 std::fprintf(stderr, "gui_bench: append refused at %ld records: %s\n", appended,
                              qUtf8Printable(error));
                 f.failed = true;

@@ -1,5 +1,5 @@
 // Arbitrary bytes as a file, plus up to three arbitrary words, through the
-// encoding rule, line splitting and the scan. Checked against a plain reading
+// encoding rule (all six encodings), line splitting and the scan. Checked against a plain reading
 // of the matching rules: every hit record names a word and a line of the
 // input, the word lies in that line or straddles its start, records come in
 // line order, and no hit is missing. The file is then scanned again with
@@ -94,9 +94,28 @@ std::string Shown(std::string utf8)
     return text::ShownAsRecord(utf8, out) ? out : utf8;
 }
 
+// UTF-16, ISO-2022-JP and EUC-JP files: the whole text decoded, then cut at
+// the characters CR and LF.
+std::vector<Line> ReadDecodedLines(const std::string& bytes, text::Encoding encoding)
+{
+    const std::u32string all = text::Decode(std::string_view(bytes).substr(text::BomLength(bytes, encoding)), encoding);
+    std::vector<Line> lines;
+    std::size_t pos = 0;
+    while (pos < all.size()) {
+        const std::size_t end = all.find_first_of(U"\r\n", pos);
+        const std::size_t stop = end == std::u32string::npos ? all.size() : end;
+        const std::u32string decoded = all.substr(pos, stop - pos);
+        lines.push_back({text::ToUpper(decoded), Shown(text::U32ToUtf8(decoded))});
+        if (stop == all.size()) break;
+        pos = stop + ((all[stop] == U'\r' && stop + 1 < all.size() && all[stop + 1] == U'\n') ? 2 : 1);
+    }
+    return lines;
+}
+
 std::vector<Line> ReadLines(const std::string& bytes)
 {
     const text::Encoding encoding = text::DetectEncoding(bytes);
+    if (text::ReadThroughUtf8(encoding)) return ReadDecodedLines(bytes, encoding);
     std::size_t pos = encoding == text::Encoding::Utf8 ? text::Utf8BomLength(bytes) : 0;
     std::vector<Line> lines;
     while (pos < bytes.size()) {

@@ -22,6 +22,7 @@
 
 #include "conditions/Form_SerchDir.h"
 #include "conditions/Form_SerchList.h"
+#include "main/FolderDrop.h"
 #include "main/HelpWindow.h"
 #include "main/NumberText.h"
 #include "main/TwipsWidget.h"
@@ -108,6 +109,8 @@ MainForm::MainForm(QWidget* parent)
     m_saved = textrove::ParseSavedGeometry(top, left, width, height, flag);
 
     Form_Load();
+    // A folder dropped anywhere on the window becomes the target directory.
+    new FolderDrop(*this, *m_serchDir->SerchDir());
 }
 
 MainForm::~MainForm()

@@ -20,6 +20,8 @@
 #include "conditions/Form_SerchList.h"
 #include "main/MainForm.h"
 #include "main/TwipsWidget.h"
+#include "results/ResultContextMenu.h"
+#include "results/ResultHighlighter.h"
 
 namespace {
 
@@ -91,6 +93,54 @@ QString WithCrLf(const QString& text)
     return out;
 }
 
+// Blocks a record makes beyond its first when inserted as text: a record
+// holds no line end of its own, but a file name or a line may hold
+// characters that the text box takes as one.
+int ExtraBlocks(const QString& record)
+{
+    int blocks = 0;
+    const qsizetype size = record.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = record[i].unicode();
+        if (c == u'\r') {
+            if (i + 1 < size && record[i + 1] == u'\n')
+                ++i;
+            ++blocks;
+        } else if (c == u'\n' || c == QChar::ParagraphSeparator || c == 0xFDD0 || c == 0xFDD1) {
+            ++blocks;
+        }
+    }
+    return blocks;
+}
+
+// Gives each banner's block its path; `first` is the block of records[0].
+// Records are taken as one block each, unless a banner's text is not where
+// that puts it: then the blocks are counted. A banner that does not come out
+// as one block is left without a path.
+void MarkBanners(const QTextBlock& first, const QStringList& records,
+                 const ResultFileBlocks::BannerPaths& bannerPaths)
+{
+    for (const bool counted : {false, true}) {
+        QTextBlock block = first;
+        qsizetype record = 0;
+        bool placed = true;
+        for (auto it = bannerPaths.cbegin(); it != bannerPaths.cend() && block.isValid(); ++it) {
+            for (; record < it.key() && block.isValid(); ++record) {
+                for (int extra = counted ? ExtraBlocks(records[record]) : 0; extra >= 0; --extra)
+                    block = block.next();
+            }
+            if (!block.isValid())
+                break;
+            if (block.text() == records[record])
+                ResultFileBlocks::Mark(block, records[record], it.value());
+            else
+                placed = false;
+        }
+        if (placed)
+            return;
+    }
+}
+
 }  // namespace
 
 Form_SerchAns::Form_SerchAns(MainForm& frame)
@@ -127,6 +177,14 @@ Form_SerchAns::Form_SerchAns(MainForm& frame)
     // invalidates the cached count; AppendRecords restores it afterwards.
     connect(m_serchAns->document(), &QTextDocument::contentsChange, this,
             [this](int, int, int) { m_countValid = false; });
+
+    m_highlighter = new ResultHighlighter(*m_serchAns);
+    m_contextMenu = new ResultContextMenu(*m_serchAns, [this]() -> Prompts& { return m_frame.PromptsRef(); });
+}
+
+void Form_SerchAns::SetSearchWords(const QStringList& words)
+{
+    m_highlighter->SetWords(words);
 }
 
 void Form_SerchAns::Form_Load()
@@ -173,7 +231,8 @@ qsizetype Form_SerchAns::CharacterCount() const
     return m_count;
 }
 
-bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bool continueLast)
+bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bool continueLast,
+                                  const ResultFileBlocks::BannerPaths& bannerPaths)
 {
     if (records.isEmpty())
         return true;
@@ -222,8 +281,11 @@ bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bo
         QTextCursor end(doc);
         end.beginEditBlock();
         end.movePosition(QTextCursor::End);
+        const QTextBlock before = doc->lastBlock();
         end.insertText(batch);
         end.endEditBlock();
+        if (!bannerPaths.isEmpty())
+            MarkBanners(continueLast ? before : before.next(), records, bannerPaths);
         doc->setUndoRedoEnabled(true);
     }
     if (!m_sizeFlushPending) {

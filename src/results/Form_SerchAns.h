@@ -6,11 +6,14 @@
 #include <QWidget>
 
 #include "main/Twips.h"
+#include "results/ResultFileBlocks.h"
 #include "results/ResultLayout.h"
 
 class MainForm;
 class QLabel;
 class QPlainTextEdit;
+class ResultContextMenu;
+class ResultHighlighter;
 
 class Form_SerchAns : public QWidget {
     Q_OBJECT
@@ -39,7 +42,10 @@ public:
     // The scroll bars take in the new text when the event loop next runs, or
     // at once through FlushDocumentSize. With `continueLast` the first record
     // is the rest of the last line: no line break goes before it.
-    bool AppendRecords(const QStringList& records, QString* error, bool continueLast = false);
+    // `bannerPaths` gives the file path of banner records (by index), which
+    // the pane keeps for opening the file from its block.
+    bool AppendRecords(const QStringList& records, QString* error, bool continueLast = false,
+                       const ResultFileBlocks::BannerPaths& bannerPaths = {});
     // Brings the scroll bars and the view up to the appended text now.
     void FlushDocumentSize();
 
@@ -50,6 +56,13 @@ public:
     // Capacity used by AppendRecords; kCapacity unless a test lowers it.
     qsizetype Capacity() const { return m_capacity; }
     void SetCapacity(qsizetype characters) { m_capacity = characters; }
+
+    // The words of the search that has just begun (as the word list holds
+    // them), marked where they occur in the hit lines in view.
+    void SetSearchWords(const QStringList& words);
+    ResultHighlighter* Highlighter() const { return m_highlighter; }
+    // The text box's context menu with the commands that open a hit's file.
+    ResultContextMenu* ContextMenu() const { return m_contextMenu; }
 
     // Copy availability after a key or mouse-button release in SerchAns.
     // Called by SerchAns after it has handled the release.
@@ -63,6 +76,8 @@ private:
     QLabel* m_label1 = nullptr;
     QPlainTextEdit* m_serchAns = nullptr;
     textrove::ResultLayout m_layout;
+    ResultHighlighter* m_highlighter = nullptr;  // owned by m_serchAns
+    ResultContextMenu* m_contextMenu = nullptr;  // owned by m_serchAns
 
     qsizetype m_capacity = kCapacity;
     // Cached CharacterCount(); invalid after any change not made by AppendRecords.

@@ -75,6 +75,7 @@ public:
     std::mutex mutex;
     std::condition_variable changed;
     QStringList pending;          // records not yet in the pane, in order
+    ResultFileBlocks::BannerPaths pendingPaths;  // file paths of the banners in `pending`
     bool pendingContinues = false; // pending's first entry continues the pane's last line
     QString scanning;             // latest file announced by the worker
     bool scanningChanged = false;
@@ -108,10 +109,22 @@ public:
             return false;
         }
         m_count += needed;
+        // The first record after a file's path that is a banner names that file.
+        const bool banner = m_pathPending && !record.empty() && record.starts_with(textrove::search::kBannerHead);
+        if (!record.empty())
+            m_pathPending = false;
         std::lock_guard lock(m_channel.mutex);
+        if (banner)
+            m_channel.pendingPaths.insert(m_channel.pending.size(), QByteArray(m_path.data(), qsizetype(m_path.size())));
         m_channel.pending.append(std::move(text));
         m_recordsPending = true;
         return true;
+    }
+
+    void ScanningPath(std::string_view path) override
+    {
+        m_path.assign(path);  // no allocation per file once it is long enough
+        m_pathPending = true;
     }
 
     // A long line's record, part by part: the pane never holds more of it
@@ -245,6 +258,8 @@ private:
     bool m_latestShown = true;
     bool m_recordsPending = false;  // records appended since FileDone last found none waiting
     std::chrono::steady_clock::time_point m_nextTry{};
+    std::string m_path;         // the file being scanned, as its bytes
+    bool m_pathPending = false; // its banner has not come yet
 };
 
 Form_SerchDialog::Form_SerchDialog(MainForm& frame)
@@ -331,6 +346,8 @@ void Form_SerchDialog::Form_Activate()
         for (const QString& word : listPane->Words())
             request.words.push_back(word.toStdString());
     }
+    if (Form_SerchAns* pane = m_frame.SerchAnsPane(); pane && m_frame.SerchListPane())
+        pane->SetSearchWords(m_frame.SerchListPane()->Words());
     const Form_SerchAns* ansPane = m_frame.SerchAnsPane();
     const qsizetype startCount = ansPane ? ansPane->CharacterCount() : 0;
     const qsizetype capacity = ansPane ? ansPane->Capacity() : Form_SerchAns::kCapacity;
@@ -365,12 +382,14 @@ void Form_SerchDialog::reject()
 void Form_SerchDialog::DeliverPending()
 {
     QStringList records;
+    ResultFileBlocks::BannerPaths paths;
     bool continues = false;
     QString scanning;
     bool scanningChanged = false;
     {
         std::lock_guard lock(m_channel->mutex);
         records.swap(m_channel->pending);
+        paths.swap(m_channel->pendingPaths);
         continues = m_channel->pendingContinues;
         m_channel->pendingContinues = false;
         m_channel->deliveryPosted = false;
@@ -391,7 +410,7 @@ void Form_SerchDialog::DeliverPending()
     if (!pane)
         return;
     QString error;
-    if (!pane->AppendRecords(records, &error, continues)) {
+    if (!pane->AppendRecords(records, &error, continues, paths)) {
         // The worker's count should have refused these records already; if the
         // pane disagrees, take the same failure path as a refused record.
         ShowFailure(error.isEmpty() ? QString::fromUtf8(Form_SerchAns::kFullMessage) : error);

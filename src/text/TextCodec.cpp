@@ -1,5 +1,7 @@
 #include "text/TextCodec.h"
 
+#include "text/StreamDecoder.h"
+
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
@@ -374,11 +376,6 @@ bool HasHighByte(std::string_view bytes)
     return false;
 }
 
-Encoding DetectEncoding(std::string_view bytes)
-{
-    return (HasHighByte(bytes) && IsValidUtf8(bytes)) ? Encoding::Utf8 : Encoding::Cp932;
-}
-
 std::size_t Utf8BomLength(std::string_view bytes)
 {
     return (bytes.size() >= 3 && bytes[0] == '\xEF' && bytes[1] == '\xBB' && bytes[2] == '\xBF')
@@ -386,12 +383,31 @@ std::size_t Utf8BomLength(std::string_view bytes)
                : 0;
 }
 
+std::size_t BomLength(std::string_view bytes, Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Cp932: return 0;
+    case Encoding::Utf16Le: return bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE' ? 2 : 0;
+    case Encoding::Utf16Be: return bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF' ? 2 : 0;
+    default: return Utf8BomLength(bytes);
+    }
+}
+
 void DecodeAppend(std::string_view bytes, Encoding encoding, std::u32string& out)
 {
     if (encoding == Encoding::Utf8) {
         DecodeUtf8Append(bytes, false, out);
-    } else {
+    } else if (encoding == Encoding::Cp932) {
         ThreadConverter().DecodeAppend(bytes, out);
+    } else {
+        StreamDecoder decoder(encoding);
+        decoder.SetState({true, 0});
+        std::string utf8(bytes.size() * StreamDecoder::kMaxGrowth, '\0');
+        std::size_t written = 0;
+        decoder.Decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), true,
+                       reinterpret_cast<unsigned char*>(utf8.data()), written);
+        utf8.resize(written);
+        DecodeUtf8Append(utf8, false, out);  // kInvalidByte becomes kInvalid
     }
 }
 

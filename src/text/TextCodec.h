@@ -9,7 +9,14 @@
 
 namespace textrove::text {
 
-enum class Encoding { Utf8, Cp932 };
+enum class Encoding { Utf8, Cp932, Utf16Le, Utf16Be, Iso2022Jp, EucJp };
+
+// The encodings that are searched by decoding them to UTF-8 first
+// (StreamDecoder), all but UTF-8 and CP932.
+constexpr bool ReadThroughUtf8(Encoding e)
+{
+    return e != Encoding::Utf8 && e != Encoding::Cp932;
+}
 
 // Stands in a decoded line for a byte sequence that is not valid in the file's
 // encoding. It is no code point, so no search word can ever match it; it is
@@ -27,18 +34,31 @@ bool IsValidUtf8(std::string_view bytes, bool& sawHighByte);
 // True when some byte is 0x80 or above.
 bool HasHighByte(std::string_view bytes);
 
-// The rule for searched files: UTF-8 when the bytes are valid UTF-8 and hold at
-// least one byte of 0x80 or above; CP932 otherwise.
+// The rule for searched files, given the whole file (EncodingDetector):
+// 1. FF FE: UTF-16LE; FE FF: UTF-16BE.
+// Then, looking at the bytes after a leading UTF-8 byte-order mark:
+// 2. valid UTF-8 with a byte of 0x80 or above: UTF-8;
+// 3. all bytes below 0x80 and ESC $ @ or ESC $ B somewhere: ISO-2022-JP;
+//    (all below 0x80 otherwise: UTF-8 after a byte-order mark, else CP932;
+//    the text is the same);
+// 4. every byte of 0x80 or above in a well-formed EUC-JP character, and the
+//    two-byte characters led by A4 or A5 at least a fifth of them: EUC-JP;
+// 5. CP932 (the byte-order mark, if any, then read as CP932 bytes).
 Encoding DetectEncoding(std::string_view bytes);
 
 // Length of a leading UTF-8 byte-order mark (3 or 0).
 std::size_t Utf8BomLength(std::string_view bytes);
+// Length of the byte-order mark that is not part of a file's text in the
+// given encoding (0 for CP932).
+std::size_t BomLength(std::string_view bytes, Encoding encoding);
 
 // Length of the prefix of p[0, n) that ends before a UTF-8 sequence cut off
 // at the end (a read block may stop inside a character).
 std::size_t CompleteUtf8Prefix(const unsigned char* p, std::size_t n);
 
 // Decodes bytes of the given encoding. Invalid sequences become kInvalid.
+// For the encodings read through UTF-8 the bytes are taken as a whole text
+// from its start (ISO-2022-JP in ASCII), with no byte-order mark.
 std::u32string Decode(std::string_view bytes, Encoding encoding);
 void DecodeAppend(std::string_view bytes, Encoding encoding, std::u32string& out);
 

@@ -151,8 +151,9 @@ read_geometry() {
     WX=$X WY=$Y WW=$WIDTH WH=$HEIGHT
 }
 
+# start_app [ARGUMENT]...: the arguments go to textrove.
 start_app() {
-    "$APP" >>"$OUT/textrove.log" 2>&1 &
+    "$APP" "$@" >>"$OUT/textrove.log" 2>&1 &
     APP_PID=$!
     wait_for 20 "the main window" visible Textrove
     WIN=$(window_id Textrove)

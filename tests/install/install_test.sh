@@ -27,6 +27,7 @@ expect_same "$SOURCE/doc/textrove-search.1" "$PREFIX/share/man/man1/textrove-sea
 [[ ! -e $PREFIX/bin/Textrove.hlp ]] || fail "the help document is installed beside the executables"
 desktop-file-validate "$PREFIX/share/applications/textrove.desktop" || fail "desktop-file-validate"
 grep -qx 'Icon=textrove' "$PREFIX/share/applications/textrove.desktop" || fail "the desktop entry names another icon"
+grep -qx 'Exec=textrove %f' "$PREFIX/share/applications/textrove.desktop" || fail "the desktop entry does not pass a dropped folder"
 log "installed tree laid out"
 
 # The installed companion: the same result as the built one, the same usage error.

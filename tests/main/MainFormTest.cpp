@@ -5,10 +5,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QTimer>
+#include <QUrl>
 
 #include <sys/resource.h>
 
@@ -17,8 +20,10 @@
 #include <memory>
 #include <tuple>
 
+#include "conditions/Form_SerchDir.h"
 #include "main/FrameTestSupport.h"
 #include "main/NumberText.h"
+#include "main/StartArguments.h"
 #include "main/TwipsWidget.h"
 
 namespace {
@@ -395,6 +400,100 @@ TEST_F(CommandTest, BoxesShowOutsideTextAsWritten)
     EXPECT_EQ(question.text, texts[0] + "既に存在します。上書きしますか。");
     EXPECT_TRUE(question.literal);
     EXPECT_EQ(Read(files.filePath(texts[0])), "earlier");
+}
+
+// Drops as a file manager makes them (text/uri-list of file:// URLs), on
+// the frame and on the text boxes, which take text drops of their own.
+TEST_F(MainFormTest, DroppedFolderBecomesTheTargetAsIfTyped)
+{
+    QTemporaryDir tree;
+    ASSERT_TRUE(QDir(tree.path()).mkpath("dir/sub"));
+    Write(tree.filePath("dir/f.txt"), "x");
+    Write(tree.filePath("dir/g.txt"), "x");
+    Write(tree.filePath("other.txt"), "x");
+    const QString dir = tree.filePath("dir");
+    auto file = [&](const char* relative) { return QUrl::fromLocalFile(tree.filePath(relative)); };
+    Start();
+    QLineEdit* target = frame->SerchDirPane()->SerchDir();
+    QWidget* resultText = Box()->viewport();
+    const Qt::DropActions all = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    const struct {
+        const char* why;
+        QWidget* on;
+        QList<QUrl> urls;
+        Qt::DropActions actions;
+        QString folder;  // empty: refused
+    } rows[] = {
+        {"a folder", frame.get(), {file("dir")}, all, dir},
+        {"a file gives its folder", frame.get(), {file("dir/f.txt")}, all, dir},
+        {"on the result text, with a trailing slash", resultText, {QUrl::fromLocalFile(dir + "/sub/")}, all,
+         dir + "/sub"},
+        {"on the directory box: replaces its text", target, {file("dir/sub")}, Qt::CopyAction, dir + "/sub"},
+        {"several files of one folder", frame.get(), {file("dir/f.txt"), file("dir/g.txt")}, all, dir},
+        {"several URLs, two folders", frame.get(), {file("dir/f.txt"), file("other.txt")}, all, {}},
+        {"not a file URL", target, {QUrl("https://example.org/dir")}, all, {}},
+        {"a file that is not there", frame.get(), {file("dir/missing.txt")}, all, {}},
+        {"only a move is offered (the source would delete what it dragged)", frame.get(), {file("dir")},
+         Qt::MoveAction, {}},
+        {"no URL at all", frame.get(), {}, all, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.why);
+        target->setText("/start");
+        Box()->setPlainText("result");
+        QMimeData data;
+        if (row.urls.isEmpty())
+            data.setText(dir);
+        else
+            data.setUrls(row.urls);
+        const QPoint at = row.on->rect().center();
+        QDragEnterEvent enter(at, row.actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(row.on, &enter);
+        EXPECT_EQ(enter.isAccepted(), !row.folder.isEmpty());
+        if (enter.isAccepted())
+            EXPECT_NE(enter.dropAction(), Qt::MoveAction);
+        QDropEvent drop(at, row.actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(row.on, &drop);
+        const QString expected = row.folder.isEmpty() ? QStringLiteral("/start") : row.folder;
+        EXPECT_EQ(target->text(), expected);
+        EXPECT_EQ(names::ReadProfile(names::kSectionDefDir, names::kKeyDirectory, ""), expected.toStdString())
+            << "stored at once";
+        EXPECT_EQ(Pane()->Text(), "result");
+    }
+}
+
+TEST(StartArgumentsTest, DirectoryOnTheCommandLine)
+{
+    QTemporaryDir tree;
+    ASSERT_TRUE(QDir(tree.path()).mkpath("dir"));
+    Write(tree.filePath("dir/f.txt"), "x");
+    using Action = StartArguments::Action;
+    const struct {
+        const char* why;
+        QStringList arguments;
+        Action action;
+        QString directory;
+    } rows[] = {
+        {"none", {}, Action::Run, {}},
+        {"an absolute path is kept as given, existing or not", {"/no/such/フォルダ"}, Action::Run, "/no/such/フォルダ"},
+        {"relative to the current directory", {"dir"}, Action::Run, tree.filePath("dir")},
+        {"a file gives its folder (a desktop passes what was dropped on it)", {"dir/f.txt"}, Action::Run,
+         tree.filePath("dir")},
+        {"after -- a name may start with -", {"--", "-x"}, Action::Run, tree.filePath("-x")},
+        {"help", {"--help"}, Action::Help, {}},
+        {"an unknown option", {"-x"}, Action::UsageError, {}},
+        {"two directories", {"/a", "/b"}, Action::UsageError, {}},
+        {"an empty directory", {""}, Action::UsageError, {}},
+    };
+    for (const auto& row : rows) {
+        const StartArguments parsed = StartArguments::Parse(row.arguments, tree.path());
+        EXPECT_EQ(parsed.action, row.action) << row.why;
+        EXPECT_EQ(parsed.directory, row.directory) << row.why;
+    }
+    const char* const help[] = {"textrove", "/dir", "-h"};
+    const char* const literal[] = {"textrove", "--", "--help"};
+    EXPECT_TRUE(StartArguments::AsksForHelp(3, help));
+    EXPECT_FALSE(StartArguments::AsksForHelp(3, literal));
 }
 
 }  // namespace

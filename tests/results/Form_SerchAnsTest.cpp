@@ -10,6 +10,8 @@
 #include "conditions/Form_SerchList.h"
 #include "main/FrameTestSupport.h"
 #include "main/TwipsWidget.h"
+#include "results/ResultFileBlocks.h"
+#include "results/ResultHighlighter.h"
 
 namespace {
 
@@ -198,6 +200,106 @@ TEST_F(SerchAnsPaneTest, AppendsBetweenTwoTurnsOfTheEventLoopUpdateTheViewOnce)
     Box()->setPlainText(QStringLiteral("1\n2\n3"));
     EXPECT_GE(sizeChanges, 1);
     EXPECT_EQ(Box()->verticalScrollBar()->maximum(), 0) << "three lines fit; nothing stale is left";
+}
+
+// A file name may hold a character the text box takes as a line end; the
+// banners after it in the same batch still find their own lines.
+TEST_F(SerchAnsPaneTest, BannerPathsFollowTheirLinesWhateverTheNamesHold)
+{
+    const QStringList records = {QString(), "----- ファイル名 : /a\nb -----", "ABC :x",
+                                 QString(), QStringLiteral("----- ファイル名 : /c\u2029d -----"), "ABC :y",
+                                 QString(), "----- ファイル名 : /e -----", "ABC :z"};
+    ASSERT_TRUE(Pane()->AppendRecords(records, nullptr, false, {{1, "/a\nb"}, {4, "/c\xe2\x80\xa9" "d"}, {7, "/e"}}));
+    QList<std::optional<QByteArray>> paths;
+    for (QTextBlock block = Box()->document()->begin(); block.isValid(); block = block.next())
+        paths << ResultFileBlocks::PathAt(block);
+    EXPECT_EQ(paths.mid(paths.size() - 2), (QList<std::optional<QByteArray>>{"/e", "/e"}));
+    EXPECT_EQ(paths.count(std::nullopt), paths.size() - 2) << "a banner split over two lines names no file";
+}
+
+// "line:start+length" of each marked run.
+QString SpansText(const QStringList& lines, const QStringList& words)
+{
+    QStringList out;
+    for (const ResultHighlighter::Span& s : ResultHighlighter::FindSpans(lines, words))
+        out << QStringLiteral("%1:%2+%3").arg(s.line).arg(s.start).arg(s.length);
+    return out.join(' ');
+}
+
+TEST(ResultHighlighterSpans, WordsAreMarkedInHitLinesAsTheSearchMatchedThem)
+{
+    const struct {
+        const char* why;
+        QStringList lines, words;
+        const char* spans;
+    } rows[] = {
+        {"every occurrence in the line's text, any letter case", {"ABC :x abc y Abc"}, {"ABC"}, "0:7+3 0:13+3"},
+        {"the other words of the search too", {"ABC :abc xyz"}, {"ABC", "XYZ"}, "0:5+3 0:9+3"},
+        {"not in the header, an empty line, a banner or a record of another search's word",
+         {"検索文字は、  ABC", "", "----- ファイル名 : /abc -----", "XYZ :abc", "ABC :abc"}, {"ABC"}, "4:5+3"},
+        {"a word split over two hit lines: the upper line's tail, the lower line's head",
+         {"ABC :x ab", "ABC :c y"}, {"ABC"}, "0:7+2 1:5+1"},
+        {"no line above: the head alone", {"ABC :c y"}, {"ABC"}, "0:5+1"},
+        {"the line above does not end with the word's start: the head alone", {"ABC :x", "ABC :c y"}, {"ABC"},
+         "1:5+1"},
+        {"the word inside the line and no upper line: no head guessed", {"ABC :c abc"}, {"ABC"}, "0:7+3"},
+        {"the line above is another record of the same line, not the line before it",
+         {"C :c ab", "ABC :c ab"}, {"C", "ABC"}, "0:3+1 1:5+1"},
+        {"full-width letters upper-cased", {"ＡＢＣ :ｘａｂｃ"}, {"ＡＢＣ"}, "0:6+3"},
+        {"a letter outside the BMP upper-cased, positions kept", {"\U00010400 :x\U00010428"},
+         {"\U00010400"}, "0:5+2"},
+        {"overlapping occurrences make one run", {"AA :aaa"}, {"AA"}, "0:4+3"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(SpansText(row.lines, row.words), QString::fromUtf8(row.spans)) << row.why;
+}
+
+// Marks come from the lines in view only, follow the view when it scrolls,
+// and cost appending nothing.
+TEST_F(SerchAnsPaneTest, OnlyTheHitLinesInViewAreMarked)
+{
+    Pane()->SetSearchWords({"abc"});
+    QStringList records;
+    for (int i = 0; i < 3000; ++i)
+        records << QStringLiteral("ABC :line %1 with abc").arg(i);
+    Append(records);
+    constexpr int kMiddle = 5 + 150000;  // where the word is in the long line
+    Append({QStringLiteral("ABC :") + QString(150000, 'x') + QStringLiteral("abc") + QString(150000, 'x')});
+    QApplication::processEvents();
+    Pane()->Highlighter()->Refresh();
+
+    auto markedBlocks = [&] {
+        QList<int> blocks;
+        for (const QTextEdit::ExtraSelection& mark : Box()->extraSelections()) {
+            EXPECT_EQ(mark.cursor.selectedText().toUpper(), "ABC");
+            blocks << mark.cursor.block().blockNumber();
+        }
+        return blocks;
+    };
+    const int firstShown = Box()->cursorForPosition(QPoint(0, 0)).blockNumber();
+    const int lastShown = Box()->cursorForPosition(QPoint(0, Box()->viewport()->height() - 1)).blockNumber();
+    const QList<int> blocks = markedBlocks();
+    ASSERT_FALSE(blocks.isEmpty());
+    EXPECT_EQ(blocks.front(), std::max(firstShown, 1));
+    EXPECT_EQ(blocks.back(), lastShown);
+    EXPECT_EQ(blocks.size(), lastShown - std::max(firstShown, 1) + 1) << "one mark per hit line in view";
+
+    // The long line scrolled into view at its middle: its word there is
+    // marked, though neither end of the line is in view.
+    Box()->verticalScrollBar()->setValue(Box()->verticalScrollBar()->maximum());
+    Box()->viewport()->repaint();
+    const QTextBlock last = Box()->document()->lastBlock();
+    ASSERT_GT(last.layout()->lineCount(), 0);
+    Box()->horizontalScrollBar()->setValue(int(last.layout()->lineAt(0).cursorToX(kMiddle)) - 50);
+    QTest::qWait(3 * ResultHighlighter::kDelayMs);
+    ASSERT_FALSE(Box()->extraSelections().isEmpty());
+    const QTextCursor mark = Box()->extraSelections().back().cursor;
+    EXPECT_EQ(QList<int>({mark.block().blockNumber(), mark.selectionStart() - last.position()}),
+              QList<int>({last.blockNumber(), kMiddle}));
+
+    Pane()->SetSearchWords({"zzz"});
+    QTest::qWait(3 * ResultHighlighter::kDelayMs);
+    EXPECT_TRUE(Box()->extraSelections().isEmpty());
 }
 
 }  // namespace

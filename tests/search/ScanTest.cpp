@@ -61,7 +61,27 @@ INSTANTIATE_TEST_SUITE_P(
                {" A :\xEF\xBF\xBD a\xEF\xBF\xBD" "b"}},
         HitRow{"no word joins across an unassigned pair", "\x85\x40" "BC\n", {"@BC"}, {}},
         HitRow{"CP932 duplicate encodings both match", "\x87\x90 \x81\xE0\n", {"≒ ≒"}, {"≒ ≒ :≒ ≒"}},
-        HitRow{"word holding a line feed never matches", "a\nb\n", {"A\nB"}, {}}));
+        HitRow{"word holding a line feed never matches", "a\nb\n", {"A\nB"}, {}},
+        HitRow{"UTF-16LE line decoded in the record", Utf16(u"x\r\n検索です\r\n"), {"検索"}, {"検索 :検索です"}},
+        HitRow{"UTF-16BE straddle across CR LF units", Utf16(u"zab\r\ncd", false), {"ABC"}, {"ABC :cd"}},
+        HitRow{"UTF-16: full-width ａ found by Ａ", Utf16(u"\uFF41\uFF42"), {"ＡＢ"}, {"ＡＢ :ａｂ"}},
+        HitRow{"UTF-16: a 0x0A byte inside a unit ends no line", Utf16(u"\u010Aab"), {"ċa"}, {"ĊA :Ċab"}},
+        HitRow{"UTF-16: unpaired surrogate never matched, shown as U+FFFD",
+               std::string("\xFF\xFE" "a\0\x3D\xD8" "b\0a\0", 10), {"ab", "\uFFFD", "ba"}, {"BA :a\uFFFDba"}},
+        HitRow{"UTF-16: final odd byte", std::string("\xFF\xFE" "a\0" "b", 5), {"a"}, {"A :a\uFFFD"}},
+        HitRow{"EUC-JP line decoded in the record", "\xA4\xB3\xA4\xEC\xA4\xCF\xB8\xA1\xBA\xF7\n", {"検索"},
+               {"検索 :これは検索"}},
+        HitRow{"EUC-JP straddle", "\xA4\xA2\xB8\xA1\r\n\xBA\xF7\r\n", {"検索"}, {"検索 :索"}},
+        HitRow{"EUC-JP: full-width ａ found by Ａ, half-width katakana", "\xA4\xA2\xA3\xE1\x8E\xB1\n", {"Ａｱ"},
+               {"Ａｱ :あａｱ"}},
+        HitRow{"EUC-JP: an unassigned character never matches, shown as U+FFFD", "\xA4\xA2\xA9\xA1\xA4\xA4\n",
+               {"あ\uFFFDい", "あ"}, {"あ :あ\uFFFDい"}},
+        HitRow{"ISO-2022-JP: the kanji set lasts across the break of a straddle", "\x1B$B8!\n:w\x1B(B\n", {"検索"},
+               {"検索 :索"}},
+        HitRow{"ISO-2022-JP: JIS Roman and half-width katakana", "\x1B$B$\"\x1B(J\\\x1B(I1\x1B(B\n", {"¥ｱ"},
+               {"¥ｱ :あ¥ｱ"}},
+        HitRow{"ISO-2022-JP: an unknown escape is invalid, not skipped", "\x1B$B#a\x1B(Ba\x1B(Kb\n", {"ab", "ａa"},
+               {"ＡA :ａa\uFFFDb"}}));
 
 TEST(Scan, LongLinesAcrossBlockBoundaries)
 {

@@ -90,8 +90,9 @@ public:
         if (scanned.empty() && stallMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(stallMs));
         scanned.emplace_back(path);
     }
+    void ScanningPath(std::string_view path) override { paths.emplace_back(path); }
 
-    Strings records, attempted, failures, scanned;
+    Strings records, attempted, failures, scanned, paths;
     int failFrom = -1;     // appends fail once this many records are held
     int cancelAfter = -1;  // the flag goes up once this many records are held
     int stallMs = 0;
@@ -140,18 +141,37 @@ inline Strings Block(const Strings& hits)
     return out;
 }
 
+// UTF-16 text with its byte-order mark.
+inline std::string Utf16(std::u16string_view s, bool littleEndian = true)
+{
+    std::string out = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (char16_t u : s) {
+        const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+        out += littleEndian ? std::string{lo, hi} : std::string{hi, lo};
+    }
+    return out;
+}
+
 // Reference: decode each whole line, upper-case it, look for each word
-// straddling from the previous line and inside the line.
+// straddling from the previous line and inside the line. Lines of UTF-8 and
+// CP932 files are cut at the bytes CR and LF, those of the other encodings
+// at the decoded characters.
 inline Strings PlainReading(const std::string& bytes, const Strings& words, const std::string& path)
 {
     const auto encoding = text::DetectEncoding(bytes);
-    std::size_t pos = encoding == text::Encoding::Utf8 ? text::Utf8BomLength(bytes) : 0;
+    const std::size_t bom = text::BomLength(bytes, encoding);
+    const bool whole = text::ReadThroughUtf8(encoding);
+    const std::u32string all = whole ? text::Decode(bytes.substr(bom), encoding) : U"";
+    const std::u32string_view chars = all;
+    std::size_t pos = whole ? 0 : bom;
+    const std::size_t size = whole ? chars.size() : bytes.size();
     Strings out;
     std::u32string prev;
-    while (pos < bytes.size()) {
-        std::size_t end = bytes.find_first_of("\r\n", pos);
-        if (end == std::string::npos) end = bytes.size();
-        const std::u32string line = text::Decode(bytes.substr(pos, end - pos), encoding);
+    while (pos < size) {
+        std::size_t end = whole ? chars.find_first_of(U"\r\n", pos) : bytes.find_first_of("\r\n", pos);
+        if (end == std::string::npos) end = size;
+        const std::u32string line = whole ? std::u32string(chars.substr(pos, end - pos))
+                                          : text::Decode(bytes.substr(pos, end - pos), encoding);
         const std::u32string u = text::ToUpper(line);
         for (const auto& word : words) {
             const std::u32string w = text::Utf8ToU32(text::ToUpperUtf8(word));
@@ -164,31 +184,84 @@ inline Strings PlainReading(const std::string& bytes, const Strings& words, cons
             }
         }
         prev = u;
-        pos = end + (bytes.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+        const bool crlf = whole ? chars.substr(end, 2) == U"\r\n" : bytes.compare(end, 2, "\r\n") == 0;
+        pos = end + (crlf ? 2 : 1);
     }
     return out;
 }
 
 struct Alphabet {
+    const char* name;
+    text::Encoding encoding;  // what most of its texts are read as
     Strings pieces, words;
+    std::string start;        // every text begins so (the bytes the rule needs)
+    bool utf8Bom = true;      // a UTF-8 byte-order mark may come first
+    std::string filler = "x"; // a character for very long lines
 };
 
 // Pieces chosen to trap byte-level shortcuts: trail bytes that look like
 // letters or '\\', duplicate encodings, lone lead bytes, every line end,
 // case pairs whose upper case lies outside ASCII or maps from it.
 inline const Alphabet kShiftJis = {
+    "ShiftJis",
+    text::Encoding::Cp932,
     {"a", "A", "b", "B", "c", "\\", "@", " ", "\x83\x5C", "\x83\x61", "\x83\x41", "\x82\x60", "\x82\x81",
      "\x87\x90", "\x81\xE0", "\x81", "\xFF", "\x8C\x9F", "\x8D\xF5", std::string(1, '\0'), "\r", "\n",
      "\r\n", "\r\n", "\n"},
-    {"a", "ab", "ABC", "ソ", "ａ", "≒A", "ca", "\\", "b\\a", "ヂa", "アb", "検索"}};
+    {"a", "ab", "ABC", "ソ", "ａ", "≒A", "ca", "\\", "b\\a", "ヂa", "アb", "検索"},
+    ""};
 inline const Alphabet kUtf8 = {
+    "Utf8",
+    text::Encoding::Utf8,
     {"a", "s", "S", "i", "I", "\xC5\xBF", "\xC4\xB1", "\xC3\xA9", "\xC3\x89", "\xC3\x9F", "\xCE\xA3", "\xCF\x83",
      "\xCF\x82", "k", "\xE2\x84\xAA", " ", "\r", "\n", "\r\n", "\n"},
-    {"s", "si", "és", "σ", "is", "ß", "ks", "ΣΣ", "ia"}};
+    {"s", "si", "és", "σ", "is", "ß", "ks", "ΣΣ", "ia"},
+    ""};
+// Code units whose bytes hold 0x0A or 0x0D (Ċ, ਊ, ഊ), unpaired and paired
+// surrogates, NUL, full-width letters, case pairs; line ends as code units.
+inline const Alphabet kUtf16Le = {
+    "Utf16Le",
+    text::Encoding::Utf16Le,
+    {Utf16(u"a").substr(2), Utf16(u"B").substr(2), Utf16(u"\u010A").substr(2), Utf16(u"\u0A0A").substr(2),
+     Utf16(u"\u0D0A").substr(2), Utf16(u"\uFF41").substr(2), Utf16(u"\uFF21").substr(2), Utf16(u"\u017F").substr(2),
+     Utf16(u"s").substr(2), std::string("\0\0", 2), std::string("\x3D\xD8\x00\xDE", 4), "\x3D\xD8", std::string("\x00\xDE", 2),
+     Utf16(u"\r").substr(2), Utf16(u"\n").substr(2), Utf16(u"\r\n").substr(2)},
+    {"a", "ab", "ċa", "ａａ", "ｓ", "s", "Ｓa", "😀a", "\u0A0A\u0D0A"},
+    "\xFF\xFE",
+    false,
+    Utf16(u"x").substr(2)};
+inline const Alphabet kUtf16Be = {
+    "Utf16Be",
+    text::Encoding::Utf16Be,
+    {Utf16(u"a", false).substr(2), Utf16(u"\u010A", false).substr(2), Utf16(u"\u0A0D", false).substr(2),
+     Utf16(u"\uFF41", false).substr(2), Utf16(u"\uFF21", false).substr(2), std::string("\xD8\x3D\xDE\x00", 4), "\xD8\x3D",
+     Utf16(u"\r", false).substr(2), Utf16(u"\n", false).substr(2), Utf16(u"\r\n", false).substr(2)},
+    {"a", "aａ", "Ａa", "😀", "਍ａ"},
+    "\xFE\xFF",
+    false,
+    Utf16(u"x", false).substr(2)};
+// Kana enough for the rule; half-width and three-byte characters, an
+// unassigned character, full-width letters.
+inline const Alphabet kEucJp = {
+    "EucJp",
+    text::Encoding::EucJp,
+    {"\xA4\xA2", "\xA5\xA2", "\xA4\xA2", "\xB8\xA1", "\xBA\xF7", "\xA3\xC1", "\xA3\xE1", "\x8E\xB1",
+     "\x8F\xB0\xA1", "\xA9\xA1", "a", "A", " ", "\r", "\n", "\r\n"},
+    {"あ", "検索", "ａ", "ａA", "ｱあ", "丂a", "アあ", "a"},
+    "\xA4\xA2\xA4\xA2\xA4\xA2\xA4\xA2"};
+// Every designation, an unknown escape, half pairs, an unassigned pair,
+// line ends inside kanji mode.
+inline const Alphabet kIso2022Jp = {
+    "Iso2022Jp",
+    text::Encoding::Iso2022Jp,
+    {"\x1B$B", "\x1B$@", "\x1B(B", "\x1B(J", "\x1B(I", "\x1B(K", "$\"", "8!", ":w", "#a", "#A", ")!", "1", "\\",
+     "a", "A", "~", " ", "\r", "\n", "\r\n"},
+    {"あ", "検索", "ａ", "a", "¥", "ｱ", "あ\\", "1a", "索あ"},
+    "\x1B$@"};
 
 inline std::string RandomText(std::mt19937& rng, const Alphabet& a, std::size_t pieces, bool bom)
 {
-    std::string s = bom ? "\xEF\xBB\xBF" : "";
+    std::string s = (bom && a.utf8Bom ? "\xEF\xBB\xBF" : "") + a.start;
     for (; pieces > 0; --pieces) s += a.pieces[rng() % a.pieces.size()];
     return s;
 }
@@ -202,7 +275,7 @@ inline Strings RandomWords(std::mt19937& rng, const Alphabet& a)
 
 inline std::string AlphabetName(const ::testing::TestParamInfo<const Alphabet*>& info)
 {
-    return info.param == &kShiftJis ? "ShiftJis" : "Utf8";
+    return info.param->name;
 }
 
 }  // namespace enginetest

@@ -52,6 +52,23 @@ TEST(WalkTarget, TrailingSlashOptionalMissingTargetGivesHeaderAlone)
     EXPECT_EQ(Search(tree.Path("missing"), {"HIT"}).records, Strings{"検索文字は、  HIT"});
 }
 
+// The banner shows a name that is not UTF-8 with U+FFFD; whoever must open
+// the file again gets its bytes, announced before the file's records.
+TEST(WalkTarget, EachFileIsAnnouncedByItsPathBytes)
+{
+    TempTree tree;
+    tree.File("a \xff\xfe 日本.txt", "hit\n");
+    tree.File("none.txt", "nothing\n");
+    const RecordingSink sink = Search(tree.Root(), {"HIT"});
+    Strings expectedShown;
+    for (const std::string& path : sink.paths) expectedShown.push_back(text::LossyUtf8(path));
+    Strings sorted = sink.paths;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (Strings{tree.Path("a \xff\xfe 日本.txt"), tree.Path("none.txt")}));
+    EXPECT_EQ(sink.scanned, expectedShown) << "one path per file, in the same order as the display text";
+    EXPECT_EQ(HitFiles(tree.Root()), Strings{tree.Path("a \xEF\xBF\xBD\xEF\xBF\xBD 日本.txt")});
+}
+
 TEST(WalkLimits, FiftySubdirectoriesPerDirectory)
 {
     TempTree tree;

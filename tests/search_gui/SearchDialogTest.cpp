@@ -6,7 +6,18 @@
 #include <QProcess>
 #include <QTextDocument>
 
+#include <QMenu>
+#include <QTextBlock>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <optional>
+
 #include "GuiTestSupport.h"
+#include "results/FileOpener.h"
+#include "results/ResultContextMenu.h"
+#include "results/ResultFileBlocks.h"
 #include "search/Form_SerchDialog.h"
 
 namespace guitest {
@@ -16,19 +27,24 @@ const QString kAbortRecord = QStringLiteral("***** 中断しました。 *****")
 
 class SearchDialogTest : public FrameFixture {
 protected:
-    // Three files at three depths, so the walk order is fixed: one plain hit,
-    // one word split over a line break, one Shift-JIS file ("全文検索").
+    // Files at five depths, so the walk order is fixed: one plain hit, one
+    // word split over a line break, a Shift-JIS file ("全文検索"), a UTF-16LE
+    // and an EUC-JP file ("検索です"), shown decoded.
     QStringList MakeSmallTree()
     {
         WriteFile(Root(), "a.txt", "first line\nhas abc here\nnothing\n");
         WriteFile(Root(), "sub/b.txt", "xx ab\nc yy\n");
         WriteFile(Root(), "sub/deeper/c.txt", "\x91\x53\x95\xb6\x8c\x9f\x8d\xf5\r\n");
+        WriteFile(Root(), "sub/deeper/d/d.txt", QByteArray("\xFF\xFE\x1C\x69\x22\x7D\x67\x30\x59\x30\r\0\n\0", 14));
+        WriteFile(Root(), "sub/deeper/d/e/e.txt", "\xB8\xA1\xBA\xF7\xA4\xC7\xA4\xB9\n");
         AddWords({"abc", "検索"});
         SetTarget(Root());
         return {QStringLiteral("検索文字は、  ABC  検索"),
                 QString(), Banner(Root() + "/a.txt"), QStringLiteral("ABC :has abc here"),
                 QString(), Banner(Root() + "/sub/b.txt"), QStringLiteral("ABC :c yy"),
-                QString(), Banner(Root() + "/sub/deeper/c.txt"), QStringLiteral("検索 :全文検索")};
+                QString(), Banner(Root() + "/sub/deeper/c.txt"), QStringLiteral("検索 :全文検索"),
+                QString(), Banner(Root() + "/sub/deeper/d/d.txt"), QStringLiteral("検索 :検索です"),
+                QString(), Banner(Root() + "/sub/deeper/d/e/e.txt"), QStringLiteral("検索 :検索です")};
     }
     Form_SerchDialog* OpenDialog() const { return m_frame->findChild<Form_SerchDialog*>(); }
 };
@@ -270,6 +286,110 @@ TEST_F(SearchDialogTest, DestroyingDialogStopsWorker)
     const QString atDestruction = Pane().Text();
     QTest::qWait(200);
     EXPECT_EQ(Pane().Text(), atDestruction) << "no record arrives after the dialog is gone";
+}
+
+// Records what it is asked to open instead of asking the desktop.
+class RecordingOpener : public FileOpener {
+public:
+    RecordingOpener(QList<QUrl>& urls, bool succeeds) : m_urls(urls), m_succeeds(succeeds) {}
+    bool Open(const QUrl& url) override
+    {
+        m_urls << url;
+        return m_succeeds;
+    }
+
+private:
+    QList<QUrl>& m_urls;
+    bool m_succeeds;
+};
+
+// The bytes of the path the desktop's opener gets from a URL.
+QByteArray OpenedPath(const QUrl& url)
+{
+    const QByteArray encoded = url.toEncoded();
+    EXPECT_TRUE(url.isLocalFile() && encoded.startsWith("file:///")) << encoded.toStdString();
+    return QByteArray::fromPercentEncoding(encoded.mid(7));
+}
+
+TEST_F(SearchDialogTest, OpenCommandsActOnTheFileBlockUnderTheMouse)
+{
+    // A name with a space, Japanese and a byte that is not UTF-8: shown with
+    // U+FFFD, so the text alone cannot tell which file it is.
+    const QByteArray odd = QFile::encodeName(Root()) + "/sub dir/a b 日本\xff.txt";
+    ASSERT_TRUE(QDir(Root()).mkpath(QStringLiteral("sub dir")));
+    struct Unlink {  // QTemporaryDir cannot remove a name that is not UTF-8
+        QByteArray path;
+        ~Unlink() { ::unlink(path.constData()); }
+    } cleanup{odd};
+    std::ofstream(odd.toStdString(), std::ios::binary) << "abc one\nx ab\nc two\n";
+    WriteFile(Root(), "plain.txt", "abc\n");
+    AddWords({"abc"});
+    SetTarget(Root());
+    RunSearchCommand();
+    RunSearchCommand();  // its header comes right below the last hit line
+    ASSERT_TRUE(Pane().AppendRecords({kAbortRecord}, nullptr));
+    const QByteArray plain = QFile::encodeName(Root()) + "/plain.txt";
+    const QString header = QStringLiteral("検索文字は、  ABC");
+    const QStringList once = {QString(), Banner(Root() + "/plain.txt"), QStringLiteral("ABC :abc"),
+                              QString(), Banner(Root() + QStringLiteral("/sub dir/a b 日本\uFFFD.txt")),
+                              QStringLiteral("ABC :abc one"), QStringLiteral("ABC :c two")};
+    ASSERT_EQ(Pane().Text(), Records(QStringList{header} + once + QStringList{header} + once + QStringList{kAbortRecord}));
+
+    // Line by line: the header, empty lines and the abort record belong to no file.
+    const QList<std::optional<QByteArray>> owner = {std::nullopt, std::nullopt, std::nullopt, plain, plain,
+                                                    std::nullopt, odd, odd, odd};
+    QList<std::optional<QByteArray>> expected = owner + owner.mid(1);
+    expected << std::nullopt;
+    QTextBlock block = Pane().SerchAns()->document()->begin();
+    for (int i = 0; i < expected.size(); ++i, block = block.next())
+        EXPECT_EQ(ResultFileBlocks::PathAt(block), expected[i]) << "line " << i;
+
+    // Through the menu, at a hit line of the odd file and at the header.
+    QList<QUrl> opened;
+    ResultContextMenu& menus = *Pane().ContextMenu();
+    menus.SetOpener(std::make_unique<RecordingOpener>(opened, true));
+    auto pointOf = [&](int line) {
+        return Pane().SerchAns()->cursorRect(QTextCursor(Pane().SerchAns()->document()->findBlockByNumber(line))).center();
+    };
+    auto action = [](QMenu& menu, const char* name) { return menu.findChild<QAction*>(QString::fromLatin1(name)); };
+    {
+        const std::unique_ptr<QMenu> menu(menus.CreateMenu(pointOf(7)));
+        ASSERT_TRUE(action(*menu, "edit-copy") && action(*menu, "select-all")) << "Qt's own entries stay";
+        QAction* openFile = action(*menu, "SerchAns_OpenFile");
+        QAction* openFolder = action(*menu, "SerchAns_OpenFolder");
+        ASSERT_TRUE(openFile && openFolder);
+        EXPECT_EQ(QStringList({openFile->text(), openFolder->text()}),
+                  QStringList({QStringLiteral("ファイルを開く(&O)"), QStringLiteral("フォルダを開く(&F)")}));
+        ASSERT_TRUE(openFile->isEnabled() && openFolder->isEnabled());
+        openFile->trigger();
+        openFolder->trigger();
+    }
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_EQ(OpenedPath(opened[0]), odd);
+    EXPECT_EQ(OpenedPath(opened[1]), QFile::encodeName(Root()) + "/sub dir");
+    {
+        const std::unique_ptr<QMenu> menu(menus.CreateMenu(pointOf(1)));
+        EXPECT_FALSE(action(*menu, "SerchAns_OpenFile")->isEnabled() || action(*menu, "SerchAns_OpenFolder")->isEnabled())
+            << "the header line";
+    }
+
+    // A desktop that cannot open it: said in a message box, as plain text.
+    menus.SetOpener(std::make_unique<RecordingOpener>(opened, false));
+    menus.SerchAns_OpenFile(odd);
+    ASSERT_EQ(m_prompts->messages.size(), 1u);
+    EXPECT_EQ(m_prompts->messages[0].text, QStringLiteral("開けませんでした: ") + Root() + QStringLiteral("/sub dir/a b 日本\uFFFD.txt"));
+    EXPECT_EQ(m_prompts->messages[0].icon, QMessageBox::Critical);
+
+    // The user edits the first odd banner: its block no longer says which
+    // file it is, and nothing guesses; a hit line edited keeps its file.
+    QTextCursor edit(Pane().SerchAns()->document()->findBlockByNumber(6));
+    edit.movePosition(QTextCursor::EndOfBlock);
+    edit.insertText(QStringLiteral("x"));
+    QTextCursor(Pane().SerchAns()->document()->findBlockByNumber(12)).insertText(QStringLiteral("typed "));
+    block = Pane().SerchAns()->document()->findBlockByNumber(6);
+    EXPECT_EQ(QList<std::optional<QByteArray>>({ResultFileBlocks::PathAt(block), ResultFileBlocks::PathAt(block.next()),
+                                                ResultFileBlocks::PathAt(Pane().SerchAns()->document()->findBlockByNumber(12))}),
+              QList<std::optional<QByteArray>>({std::nullopt, std::nullopt, plain}));
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "text/EncodingDetector.h"
+#include "text/StreamDecoder.h"
+
 #include <random>
 #include <string>
 #include <thread>
@@ -13,11 +16,13 @@ using namespace textrove::text;
 namespace {
 
 constexpr char32_t X = kInvalid;
+using Strings = std::vector<std::string>;
 
 TEST(Decode, Rows)
 {
     // Invalid pieces must not swallow the character that follows them.
-    const Encoding S = Encoding::Cp932, U = Encoding::Utf8;
+    const Encoding S = Encoding::Cp932, U = Encoding::Utf8, L = Encoding::Utf16Le, B = Encoding::Utf16Be,
+                   E = Encoding::EucJp, I = Encoding::Iso2022Jp;
     const std::vector<std::tuple<const char*, Encoding, std::string, std::u32string>> rows = {
         {"yen sign byte stays a backslash, overline byte a tilde", S, "\x5C\x7E", U"\\~"},
         {"hiragana and kanji", S, "\x82\xA0\x8A\xBF\x8E\x9A", U"あ漢字"},
@@ -38,6 +43,31 @@ TEST(Decode, Rows)
         {"truncated sequence keeps the next ASCII byte", U, "\xE3\x81" "a", {X, U'a'}},
         {"overlong slash", U, "\xC0\xAF", {X, X}},
         {"surrogate", U, "\xED\xA0\x80", {X, X, X}},
+        {"UTF-16LE: BMP and a surrogate pair", L, std::string("a\0\x42\x30\x3D\xD8\x00\xDE", 8), U"aあ😀"},
+        {"UTF-16BE", B, std::string("\0a\x30\x42\xD8\x3D\xDE\x00", 8), U"aあ😀"},
+        {"lead surrogate before an ordinary unit", L, std::string("\x3D\xD8" "a\0", 4), {X, U'a'}},
+        {"trail surrogate alone", L, std::string("\x00\xDE", 2), {X}},
+        {"lead surrogate at the end, then the final odd byte", L, "\x3D\xD8" "a", {X, X}},
+        {"final odd byte", B, std::string("\0ab", 3), {U'a', X}},
+        {"CR LF code units; bytes 0A and 0D inside units are no line ends", L,
+         std::string("\r\0\n\0\x0A\x01\x0A\x0D", 8), U"\r\nĊഊ"},
+        {"EUC-JP: hiragana, kanji, ASCII", E, "\xA4\xA2\xB4\xC1" "a", U"あ漢a"},
+        {"EUC-JP: half-width katakana and a JIS X 0212 kanji", E, "\x8E\xB1\x8F\xB0\xA1", U"ｱ丂"},
+        {"EUC-JP: wave dash as in CP932, NEC row 13", E, "\xA1\xC1\xAD\xA1", U"～①"},
+        {"EUC-JP: unassigned well-formed character is one invalid", E, "\xA9\xA1" "a", {X, U'a'}},
+        {"EUC-JP: lead without trail keeps the next byte", E, "\xA4" "a\xA4", {X, U'a', X}},
+        {"EUC-JP: 8E takes only half-width katakana", E, "\x8E\xE0" "a", {X, X, U'a'}},
+        {"EUC-JP: bytes that start nothing", E, "\x80\xA0\xFF", {X, X, X}},
+        {"ISO-2022-JP: kanji, back to ASCII", I, "\x1B$B$\"4A\x1B(Bb", U"あ漢b"},
+        {"ISO-2022-JP: ESC $ @ as ESC $ B", I, "\x1B$@$\"", U"あ"},
+        {"ISO-2022-JP: JIS Roman yen and overline", I, "\x1B(J\\~a", U"¥‾a"},
+        {"ISO-2022-JP: half-width katakana, out of range", I, "\x1B(I1_`", {U'ｱ', U'ﾟ', X}},
+        {"ISO-2022-JP: the designation lasts across line ends", I, "\x1B$B$\"\r\n$\"", U"あ\r\nあ"},
+        {"ISO-2022-JP: half a pair before a line end", I, "\x1B$B$\n", {X, U'\n'}},
+        {"ISO-2022-JP: space and controls stay in kanji mode", I, "\x1B$B$\" \t$\"", U"あ \tあ"},
+        {"ISO-2022-JP: unknown escapes are invalid, not skipped", I, "\x1B[31mx\x1B$(D!!\x1B", {X, U'3', U'1', U'm', U'x', X, U'!', U'!', X}},
+        {"ISO-2022-JP: unknown escape keeps the designation", I, "\x1B$B\x1B(K$\"", {X, U'あ'}},
+        {"ISO-2022-JP: unassigned pair, byte above 0x7F", I, "\x1B$B)!\x1B(B\xA4", {X, X}},
     };
     for (const auto& [why, encoding, bytes, expected] : rows) EXPECT_EQ(Decode(bytes, encoding), expected) << why;
     std::string ascii;
@@ -119,17 +149,157 @@ TEST(Utf8Validity, LongRandomTextAgreesWithTheDecoder)
 
 TEST(EncodingDetection, Rows)
 {
+    const Encoding S = Encoding::Cp932, U = Encoding::Utf8, L = Encoding::Utf16Le, B = Encoding::Utf16Be,
+                   E = Encoding::EucJp, I = Encoding::Iso2022Jp;
+    const std::string kana = "\xA4\xA2", kanji = "\xB4\xC1";  // あ 漢 in EUC-JP
     const std::vector<std::tuple<const char*, std::string, Encoding>> rows = {
-        {"plain ASCII is read as CP932", "hello", Encoding::Cp932},
-        {"empty file", "", Encoding::Cp932},
-        {"valid UTF-8 with a high byte", "h\xC3\xA9", Encoding::Utf8},
-        {"BOM alone counts as UTF-8", "\xEF\xBB\xBF", Encoding::Utf8},
-        {"Shift-JIS", "\x82\xA0", Encoding::Cp932},
-        {"UTF-8 broken at the very end", "\xE3\x81\x82\xE3", Encoding::Cp932},
+        {"plain ASCII is read as CP932", "hello", S},
+        {"empty file", "", S},
+        {"valid UTF-8 with a high byte", "h\xC3\xA9", U},
+        {"BOM alone counts as UTF-8", "\xEF\xBB\xBF", U},
+        {"Shift-JIS", "\x82\xA0", S},
+        {"UTF-8 broken at the very end", "\xE3\x81\x82\xE3", S},
+        {"FF FE: UTF-16LE", std::string("\xFF\xFE" "a\0", 4), L},
+        {"FE FF: UTF-16BE", std::string("\xFE\xFF\0a", 4), B},
+        {"byte-order mark alone", "\xFF\xFE", L},
+        {"byte-order mark and an odd byte", "\xFE\xFF" "a", B},
+        {"byte-order mark before Shift-JIS bytes", "\xFF\xFE\x82\xA0\x82", L},
+        {"FF FE later in the file is no mark", "a\xFF\xFE", S},
+        {"ESC $ B and ASCII: ISO-2022-JP", "\x1B$B$\"\x1B(B", I},
+        {"ESC $ @ and ASCII", "a\x1B$@", I},
+        {"UTF-8 mark then ISO-2022-JP: the mark is dropped first", "\xEF\xBB\xBF\x1B$B$\"", I},
+        {"ESC ( B alone is not enough", "\x1B(Ba", S},
+        {"terminal colours stay CP932", "\x1B[31mred\x1B[0m\n", S},
+        {"ESC $ cut off at the end", "abc\x1B$", S},
+        {"ESC $ B and a byte above 0x7F is no ISO-2022-JP", "\x1B$B\x82\xA0", S},
+        {"ESC $ B and valid UTF-8 is UTF-8", "\x1B$B\xC3\xA9", U},
+        {"EUC-JP hiragana", kana + kana, E},
+        {"EUC-JP half-width and three-byte characters with kana", "\x8E\xB1" + kana + "\x8F\xB0\xA1", E},
+        {"kana exactly a fifth", kana + kanji + kanji + kanji + kanji, E},
+        {"kana below a fifth", kana + kanji + kanji + kanji + kanji + kanji, S},
+        {"EUC-JP kanji alone keeps CP932", kanji + kanji, S},
+        {"UTF-8 mark then EUC-JP: the mark is dropped first", "\xEF\xBB\xBF" + kana, E},
+        {"unassigned but well-formed EUC-JP counts", kana + "\xA9\xA1", E},
+        {"EUC-JP cut off at the end", kana + "\xA4", S},
+        {"8E before a byte past DF", kana + "\x8E\xE0", S},
+        {"well-formed EUC-JP that is valid UTF-8 is UTF-8", "\xC3\xA4\xC3\xA5", U},
+        {"half-width katakana only (odd count)", "\xB1\xB2\xB3", S},
+        {"half-width katakana that is well-formed EUC-JP", "\xB1\xB2\xB3\xB4\xDD\xC4", S},
+        {"a lone FF byte in the middle", "abc\xFF" "def", S},
+        {"a lone FF byte in EUC-JP", kana + "\xFF" + kana, S},
     };
-    for (const auto& [why, bytes, expected] : rows) EXPECT_EQ(DetectEncoding(bytes), expected) << why;
+    for (const auto& [why, bytes, expected] : rows) {
+        EXPECT_EQ(DetectEncoding(bytes), expected) << why;
+        EncodingDetector fed;  // byte by byte, stopping once settled
+        for (std::size_t i = 0; i < bytes.size() && fed.Feed(reinterpret_cast<const unsigned char*>(&bytes[i]), 1); ++i) {}
+        EXPECT_EQ(fed.Finish(), expected) << why << " (fed byte by byte)";
+    }
     EXPECT_EQ(Utf8BomLength("\xEF\xBB\xBF" "a"), 3u);
     EXPECT_EQ(Utf8BomLength("\xEF\xBB"), 0u);
+}
+
+TEST(EncodingDetection, FedInAnySplitItAgreesWithTheWholeFile)
+{
+    std::mt19937 rng(5);
+    const std::vector<Strings> alphabets = {
+        {"a", "\xC3\xA9", "\xE3\x81\x82", "\xF0\x9F\x98\x80", "\n"},  // UTF-8
+        {"a", "\xC3\xA9", "\x82\xA0", "\xC3", "\x80"},                  // broken UTF-8
+        {"a", "\x1B", "$", "B", "@", "(", "\x1B$B", "\x1B[m"},            // escapes
+        {"a", "\xA4\xA2", "\xB4\xC1", "\x8E\xB1", "\x8F\xB0\xA1", "\xA4", "\xC3\xA9"},  // EUC-JP
+        {"a", "\n", "\xA4\xA2", "\xB4\xC1", "\xA5\xA2", "\xB4\xC1\xB4\xC1"},             // two-byte EUC-JP
+        {"a", "\xA4\xA2", "\xB4\xC1", "\xA5\xA2", "\xB4\xC1\xB4\xC1", "\xA4\xA2\xA4\xA2", "\xA4\xA2\xA4\xA2\xA4"},
+        {"a", "\xB4\xC1\xB4\xC1\xB4\xC1", "\xB4\xA4", "\xB5\xA5", "\xA4\xA2"},  // kana near a fifth
+        {"a", "\xA4\xA2", "\x8E\xB1", "\x8E\xDF", "\xB4\xC1"},                       // half-width katakana
+        {"a", "\xA4\xA2", "\x8E\xB1", "\x8E\xDF", "\xB4\xC1", "\x8E\xE0"},
+        {"a", "\xA4\xA2", "\xB4\xC1", "\xB4\x8E\xB1\xB1"},  // 8E where a trail is due
+    };
+    const Strings starts = {"", "", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+    std::vector<int> seen(6, 0);
+    for (int round = 0; round < 6000; ++round) {
+        std::string bytes = starts[rng() % starts.size()];
+        const Strings& a = alphabets[round % alphabets.size()];
+        // Long texts meet the 64-byte path when fed whole, never in pieces.
+        for (std::size_t n = rng() % (round % 2 ? 40 : 400); n > 0; --n) bytes += a[rng() % a.size()];
+        EncodingDetector check;
+        for (std::size_t at = 0, n; at < bytes.size(); at += n) {
+            n = std::min<std::size_t>(1 + rng() % 5, bytes.size() - at);
+            if (!check.Feed(reinterpret_cast<const unsigned char*>(bytes.data()) + at, n)) break;
+        }
+        const Encoding whole = DetectEncoding(bytes);
+        ASSERT_EQ(check.Finish(), whole) << "round " << round;
+        ++seen[static_cast<std::size_t>(whole)];
+    }
+    for (int count : seen) EXPECT_GT(count, 50) << "every encoding must come out";
+}
+
+TEST(StreamDecoder, AnySplitGivesTheWholeDecoding)
+{
+    // Pieces of each encoding, cut anywhere: held bytes, escapes, surrogate
+    // pairs and the byte-order mark must come out as from one piece.
+    struct Row {
+        Encoding encoding;
+        Strings pieces;
+    };
+    const std::vector<Row> rows = {
+        {Encoding::Utf16Le, {std::string("a\0", 2), "\x42\x30", std::string("\x3D\xD8\x00\xDE", 4), "\x3D\xD8", std::string("\x00\xDE", 2),
+                             std::string("\r\0", 2), "\xFF\xFE", "b"}},
+        {Encoding::Utf16Be, {std::string("\0a", 2), std::string("\xD8\x3D\xDE\x00", 4), "\xD8\x3D", "\xFE\xFF"}},
+        {Encoding::EucJp, {"a", "\xA4\xA2", "\x8E\xB1", "\x8F\xB0\xA1", "\xA9\xA1", "\xA4", "\x8F", "\xEF\xBB\xBF"}},
+        {Encoding::Iso2022Jp, {"a", "\x1B$B", "\x1B(B", "\x1B(I", "\x1B(J", "\x1B$(D", "\x1B", "$\"", "1", "\n", "\xEF\xBB\xBF"}},
+    };
+    std::mt19937 rng(77);
+    for (const Row& row : rows) {
+        for (int round = 0; round < 1500; ++round) {
+            std::string bytes = round % 3 == 0 ? (row.encoding == Encoding::Utf16Le   ? "\xFF\xFE"
+                                                  : row.encoding == Encoding::Utf16Be ? "\xFE\xFF"
+                                                                                      : "\xEF\xBB\xBF")
+                                               : "";
+            for (std::size_t n = rng() % 30; n > 0; --n) bytes += row.pieces[rng() % row.pieces.size()];
+            auto run = [&](bool split) {
+                StreamDecoder decoder(row.encoding);
+                std::string out, held;
+                for (std::size_t at = 0; at < bytes.size() || !held.empty();) {
+                    const std::size_t n = split ? std::min<std::size_t>(rng() % 6, bytes.size() - at) : bytes.size() - at;
+                    std::string piece = held + bytes.substr(at, n);
+                    at += n;
+                    const bool final = at == bytes.size();
+                    std::string buffer(piece.size() * StreamDecoder::kMaxGrowth, '\0');
+                    std::size_t written = 0;
+                    const std::size_t used = decoder.Decode(reinterpret_cast<const unsigned char*>(piece.data()),
+                                                            piece.size(), final, reinterpret_cast<unsigned char*>(buffer.data()), written);
+                    EXPECT_LE(piece.size() - used, StreamDecoder::kMaxHeld);
+                    out.append(buffer, 0, written);
+                    held = piece.substr(used);
+                    if (final) break;
+                }
+                return out;
+            };
+            const std::string whole = run(false);
+            ASSERT_EQ(run(true), whole) << static_cast<int>(row.encoding) << " round " << round;
+            const std::size_t bom = BomLength(bytes, row.encoding);
+            EXPECT_EQ(Utf8ToU32(whole), Utf8ToU32(U32ToUtf8(Decode(bytes.substr(bom), row.encoding))))
+                << "the mark, and only it, is dropped";
+        }
+    }
+}
+
+TEST(StreamDecoder, JisCharactersDecodeAsTheirCp932Twins)
+{
+    // The EUC-JP table must give each JIS X 0208 character the code point the
+    // CP932 decoding gives it, or a word would find it in one and not the other.
+    int assigned = 0, differing = 0;
+    for (int j1 = 0x21; j1 <= 0x7E; ++j1) {
+        for (int j2 = 0x21; j2 <= 0x7E; ++j2) {
+            const std::u32string euc = Decode(std::string{static_cast<char>(j1 | 0x80), static_cast<char>(j2 | 0x80)}, Encoding::EucJp);
+            if (euc.size() != 1 || euc[0] == kInvalid) continue;
+            ++assigned;
+            const int s1 = ((j1 + 1) >> 1) + (j1 <= 0x5E ? 0x70 : 0xB0);
+            const int s2 = j2 + ((j1 & 1) ? (j2 < 0x60 ? 0x1F : 0x20) : 0x7E);
+            differing += Decode(std::string{static_cast<char>(s1), static_cast<char>(s2)}, Encoding::Cp932) != euc;
+        }
+    }
+    EXPECT_GT(assigned, 7000);
+    EXPECT_EQ(differing, 0);
 }
 
 TEST(UpperCase, OneCodePointToOne)

@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "search/engine/Cp932Table.h"
+#include "search/engine/TranscodingSource.h"
+#include "text/StreamDecoder.h"
 
 namespace textrove::search {
 
@@ -61,6 +63,21 @@ std::size_t NextTerminator(const unsigned char* p, std::size_t from, std::size_t
     }
     return to;
 }
+
+// Decoded text as shown in a record: each invalid sequence as U+FFFD.
+void AppendShown(std::string& out, const unsigned char* p, std::size_t n)
+{
+    while (n > 0) {
+        const auto* bad = static_cast<const unsigned char*>(std::memchr(p, text::kInvalidByte, n));
+        const std::size_t good = bad ? static_cast<std::size_t>(bad - p) : n;
+        out.append(reinterpret_cast<const char*>(p), good);
+        if (!bad) return;
+        out.append("\xEF\xBF\xBD");
+        p += good + 1;
+        n -= good + 1;
+    }
+}
+
 
 constexpr unsigned kAnchorBuckets = (1u << MultiSearch::kBuckets) - 1;
 
@@ -119,6 +136,8 @@ FileScanner::FileScanner(std::vector<std::u32string> upperWords, const CancelFla
     for (const auto& w : m_upperWords) m_longestWord = std::max(m_longestWord, w.size());
 }
 
+FileScanner::~FileScanner() = default;
+
 const WordSet& FileScanner::Words(text::Encoding encoding)
 {
     auto& slot = encoding == text::Encoding::Utf8 ? m_utf8Words : m_cp932Words;
@@ -129,8 +148,15 @@ const WordSet& FileScanner::Words(text::Encoding encoding)
 void FileScanner::Scan(ByteSource& source, text::Encoding encoding, std::string_view displayPath,
                        const Print& print)
 {
-    m_words = &Words(encoding);
-    m_source = &source;
+    m_transcoded = text::ReadThroughUtf8(encoding);
+    ByteSource* input = &source;
+    if (m_transcoded) {
+        if (!m_transcoding) m_transcoding = std::make_unique<TranscodingSource>();
+        m_transcoding->Reset(source, encoding);
+        input = m_transcoding.get();
+    }
+    m_words = &Words(m_transcoded ? text::Encoding::Utf8 : encoding);
+    m_source = input;
     m_print = &print;
     m_displayPath = displayPath;
     m_banner = false;
@@ -151,7 +177,7 @@ void FileScanner::Scan(ByteSource& source, text::Encoding encoding, std::string_
     m_streaming = false;
     m_base = 0;
     bool first = true;
-    while (source.Next(piece)) {
+    while (input->Next(piece)) {
         if (m_cancel.load(std::memory_order_relaxed) != 0) break;
         Assemble(piece);
         m_eof = piece.last;
@@ -640,7 +666,11 @@ bool FileScanner::StreamRecord(const SearchWord& word)
         const bool final = offset >= m_streamEnd;
         const std::size_t complete = final ? n : CompletePrefix(m_reread.data(), n);
         std::string_view part(reinterpret_cast<const char*>(m_reread.data()), complete);
-        if (!utf8) {
+        if (m_transcoded) {
+            m_record.clear();
+            AppendShown(m_record, m_reread.data(), complete);
+            part = m_record;
+        } else if (!utf8) {
             m_line.clear();
             DecodeBytes(m_reread.data(), complete, m_line);
             m_record.clear();
@@ -672,7 +702,9 @@ void FileScanner::EnsureLineUtf8()
 {
     if (m_lineUtf8Ready) return;
     m_lineUtf8.assign(kPrefixRoom, ' ');
-    if (m_words->encoding() == text::Encoding::Utf8) {
+    if (m_transcoded) {
+        AppendShown(m_lineUtf8, m_p + m_lineBegin, m_lineEnd - m_lineBegin);
+    } else if (m_words->encoding() == text::Encoding::Utf8) {
         m_lineUtf8.append(reinterpret_cast<const char*>(m_p) + m_lineBegin, m_lineEnd - m_lineBegin);
     } else {
         if (!m_lineDecoded) {

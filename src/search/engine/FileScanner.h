@@ -16,6 +16,8 @@
 
 namespace textrove::search {
 
+class TranscodingSource;
+
 // A file's bytes in order, as the scanner receives them.
 class ByteSource {
 public:
@@ -55,10 +57,13 @@ public:
     FileScanner(std::vector<std::u32string> upperWords, const CancelFlag& cancel);
     FileScanner(std::vector<std::u32string> upperWords, const CancelFlag& cancel, Limits limits);
 
+    ~FileScanner();
+
     // Reads `source` to its end (or to a cancellation, or a read error) and
     // hands the file's records to `print`: on the first hit an empty record
     // and the banner naming `displayPath`, then one record per hit. A hit
-    // on a streamed line is handed over in parts.
+    // on a streamed line is handed over in parts. A file in an encoding read
+    // through UTF-8 is decoded as it is read and scanned as UTF-8.
     void Scan(ByteSource& source, text::Encoding encoding, std::string_view displayPath,
               const Print& print);
 
@@ -127,6 +132,8 @@ private:
     std::size_t m_rereadBlock;
 
     // Per file.
+    std::unique_ptr<TranscodingSource> m_transcoding;
+    bool m_transcoded = false;  // UTF-8 decoded from another encoding
     const WordSet* m_words = nullptr;
     ByteSource* m_source = nullptr;
     const Print* m_print = nullptr;

@@ -10,15 +10,6 @@
 
 namespace textrove::search {
 
-namespace {
-
-std::string_view View(const unsigned char* p, std::size_t n)
-{
-    return std::string_view(reinterpret_cast<const char*>(p), n);
-}
-
-}  // namespace
-
 std::size_t FirstReadSize(std::uint64_t knownSize)
 {
     return static_cast<std::size_t>(std::min<std::uint64_t>(knownSize, FileScanner::kBlockSize));
@@ -61,55 +52,20 @@ bool ReadExactlyAt(int fd, std::uint64_t offset, unsigned char* buffer, std::siz
     return true;
 }
 
-bool Utf8Check::Feed(const unsigned char* p, std::size_t n)
-{
-    if (!m_valid) return false;
-    std::size_t i = 0;
-    if (m_carryLength > 0) {
-        // Finish the character begun in the previous block.
-        const unsigned char lead = m_carry[0];
-        const std::size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        while (m_carryLength < need && i < n) m_carry[m_carryLength++] = p[i++];
-        if (m_carryLength < need) return true;  // still cut off
-        m_valid = text::IsValidUtf8(View(m_carry, m_carryLength));
-        m_high = true;
-        m_carryLength = 0;
-        if (!m_valid) return false;
-    }
-    const std::size_t complete = i + text::CompleteUtf8Prefix(p + i, n - i);
-    bool high = false;
-    if (!text::IsValidUtf8(View(p + i, complete - i), high)) {
-        m_valid = false;
-        return false;
-    }
-    m_high = m_high || high;
-    m_carryLength = n - complete;
-    std::memcpy(m_carry, p + complete, m_carryLength);
-    return true;
-}
-
-text::Encoding Utf8Check::Finish()
-{
-    if (m_carryLength > 0) m_valid = false;  // cut off inside a character
-    return m_valid && m_high ? text::Encoding::Utf8 : text::Encoding::Cp932;
-}
-
 bool FileEncoding(int fd, const unsigned char* head, std::size_t n, bool eof, std::uint64_t offset,
                   std::uint64_t knownSize, std::vector<unsigned char>& scratch, text::Encoding& encoding)
 {
-    Utf8Check check;
+    text::EncodingDetector check;
     check.Feed(head, n);
     return FinishEncoding(fd, check, eof, offset, knownSize, scratch, encoding);
 }
 
-bool FinishEncoding(int fd, Utf8Check& check, bool eof, std::uint64_t offset, std::uint64_t knownSize,
-                    std::vector<unsigned char>& scratch, text::Encoding& encoding)
+bool FinishEncoding(int fd, text::EncodingDetector& check, bool eof, std::uint64_t offset,
+                    std::uint64_t knownSize, std::vector<unsigned char>& scratch, text::Encoding& encoding)
 {
-    encoding = text::Encoding::Cp932;
-    if (!check.Valid()) return true;
     const std::size_t block = FileScanner::kBlockSize;
-    if (scratch.size() < block) scratch.resize(block);
-    while (!eof && offset < knownSize) {
+    if (check.Open() && scratch.size() < block) scratch.resize(block);
+    while (check.Open() && !eof && offset < knownSize) {
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(block, knownSize - offset));
         const ssize_t r = ::pread(fd, scratch.data(), want, static_cast<off_t>(offset));
         if (r < 0) {
@@ -118,7 +74,7 @@ bool FinishEncoding(int fd, Utf8Check& check, bool eof, std::uint64_t offset, st
         }
         if (r == 0) break;
         offset += static_cast<std::uint64_t>(r);
-        if (!check.Feed(scratch.data(), static_cast<std::size_t>(r))) return true;
+        check.Feed(scratch.data(), static_cast<std::size_t>(r));
     }
     encoding = check.Finish();
     return true;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "search/engine/FileScanner.h"
+#include "text/EncodingDetector.h"
 #include "text/TextCodec.h"
 
 namespace textrove::search {
@@ -30,33 +31,15 @@ bool ReadBlock(int fd, unsigned char* buffer, std::size_t want, std::uint64_t kn
                std::uint64_t& total, std::size_t& got, bool& eof);
 
 // The encoding of a file that begins with head[0, n) (the whole file when
-// `eof`): UTF-8 when all of it is valid UTF-8 with some byte of 0x80 or above,
-// CP932 otherwise. Reads the rest with pread from `offset` up to `knownSize`
-// when the head cannot decide. False on a read error.
+// `eof`), by the rule of text::DetectEncoding. Reads the rest with pread from
+// `offset` up to `knownSize` while the head cannot decide. False on a read
+// error.
 bool FileEncoding(int fd, const unsigned char* head, std::size_t n, bool eof, std::uint64_t offset,
                   std::uint64_t knownSize, std::vector<unsigned char>& scratch, text::Encoding& encoding);
 
-// The encoding rule fed block by block: whether everything fed so far is
-// valid UTF-8 (a character may cross blocks) and holds a byte of 0x80 or
-// above.
-class Utf8Check {
-public:
-    // False once the bytes are known not to be valid UTF-8.
-    bool Feed(const unsigned char* p, std::size_t n);
-    // At the end of the file: the encoding.
-    text::Encoding Finish();
-    bool Valid() const { return m_valid; }
-
-private:
-    unsigned char m_carry[4] = {};
-    std::size_t m_carryLength = 0;
-    bool m_valid = true;
-    bool m_high = false;
-};
-
 // The same for a file whose bytes up to `offset` went through `check`.
-bool FinishEncoding(int fd, Utf8Check& check, bool eof, std::uint64_t offset, std::uint64_t knownSize,
-                    std::vector<unsigned char>& scratch, text::Encoding& encoding);
+bool FinishEncoding(int fd, text::EncodingDetector& check, bool eof, std::uint64_t offset,
+                    std::uint64_t knownSize, std::vector<unsigned char>& scratch, text::Encoding& encoding);
 
 // Reads exactly `n` bytes at `offset`.
 bool ReadExactlyAt(int fd, std::uint64_t offset, unsigned char* buffer, std::size_t n);

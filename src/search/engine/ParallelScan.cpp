@@ -114,7 +114,7 @@ private:
         AppendDisplay(m_display, *b.dir, name);
         m_cut = false;
         if (m_direct) {
-            if (!m_owner.ReleaseFileStart(m_display)) return false;
+            if (!m_owner.ReleaseFileStart(*b.dir, name, m_display)) return false;
         } else {
             b.out.push_back(kBegin);
         }
@@ -256,7 +256,7 @@ void ParallelScan::Stop()
 }
 
 // Head only: the check a single thread makes before each file.
-bool ParallelScan::ReleaseFileStart(std::string_view display)
+bool ParallelScan::ReleaseFileStart(const WalkDirectory& dir, std::string_view name, std::string_view display)
 {
     if (m_stopped.load(std::memory_order_relaxed)) return false;
     if (m_cancel.load() != 0) {
@@ -264,6 +264,8 @@ bool ParallelScan::ReleaseFileStart(std::string_view display)
         Stop();
         return false;
     }
+    m_releasePath.assign(dir.path).append(name);
+    m_sink.ScanningPath(m_releasePath);
     m_sink.ScanningFile(display);
     return true;
 }
@@ -282,7 +284,7 @@ bool ParallelScan::ReleaseBuffered(Batch* batch, bool& cut)
             m_releaseDisplay.clear();
             AppendDisplay(m_releaseDisplay, *batch->dir, batch->Name(file));
             cut = false;
-            ok = ReleaseFileStart(m_releaseDisplay);
+            ok = ReleaseFileStart(*batch->dir, batch->Name(file), m_releaseDisplay);
             break;
         case kLine:
             cut = cut || m_cancel.load() != 0;

@@ -78,7 +78,7 @@ private:
     void Complete(Batch* batch);
     bool WaitForHead(Batch* batch, bool& cut);
     bool ReleaseBuffered(Batch* batch, bool& cut);
-    bool ReleaseFileStart(std::string_view display);
+    bool ReleaseFileStart(const WalkDirectory& dir, std::string_view name, std::string_view display);
     void PrintText(std::string_view record);
     bool PrintPart(std::string_view text, bool first, bool last);
     void Stop();
@@ -100,6 +100,7 @@ private:
 
     // Only the thread holding the head uses these.
     std::string m_releaseDisplay;
+    std::string m_releasePath;
 
     std::mutex m_mutex;  // guards everything below
     std::condition_variable m_changed;

@@ -45,6 +45,11 @@ public:
     // long file): a moment to show it if it was not shown yet.
     virtual void StillScanning() {}
 
+    // The same file's path as its bytes (a name need not be valid UTF-8),
+    // just before ScanningFile: for a sink that must find the file again
+    // from its banner, which follows among the file's records if it has hits.
+    virtual void ScanningPath(std::string_view path) { (void)path; }
+
     // All records of the current file have been handed over: a flush point.
     virtual void FileDone() {}
 

@@ -69,6 +69,7 @@ void SearchEngine::FindChara(const std::string& path)
 {
     if (!m_scanner) m_scanner = std::make_unique<FileScanner>(std::vector<std::u32string>{}, m_cancel);
     const std::string display = text::LossyUtf8(path);
+    m_sink.ScanningPath(path);
     m_sink.ScanningFile(display);
     // O_NONBLOCK: a FIFO or device swapped in since the listing must not
     // block the open; only a regular file is read.

@@ -1,0 +1,392 @@
+#include "text/StreamDecoder.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_err.h>
+
+#include <emmintrin.h>
+
+#include <array>
+#include <cstring>
+#include <memory>
+
+namespace textrove::text {
+
+namespace {
+
+constexpr unsigned char kEsc = 0x1B;
+
+// G0 designations of ISO-2022-JP.
+enum Designation : std::uint8_t { kAscii = 0, kRoman = 1, kKatakana = 2, kKanji = 3 };
+
+// EUC-JP characters by their trail bytes, 0 where the table assigns none.
+// ICU's "euc-jp-2007" table: its JIS X 0208 part (with the NEC row 13 and
+// the NEC-selected IBM rows) gives every character the code point that the
+// CP932 decoding gives its Shift-JIS twin, so a word matches the same
+// characters in both. ISO-2022-JP's JIS X 0208 pairs are the same table
+// without the high bits.
+struct EucTables {
+    std::array<char32_t, 94 * 94> twoByte{};    // A1-FE A1-FE
+    std::array<char32_t, 94 * 94> threeByte{};  // 8F A1-FE A1-FE
+    std::array<char32_t, 94> kana{};            // 8E A1-FE
+    // twoByte as output: the UTF-8 bytes (or kInvalidByte) in the low three
+    // bytes, their count in the top one; 0 for a character past three bytes.
+    std::array<std::uint32_t, 94 * 94> twoByteUtf8{};
+};
+
+inline unsigned char* PutUtf8(unsigned char* o, char32_t c)
+{
+    if (c < 0x80) {
+        *o++ = static_cast<unsigned char>(c);
+    } else if (c < 0x800) {
+        *o++ = static_cast<unsigned char>(0xC0 | (c >> 6));
+        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *o++ = static_cast<unsigned char>(0xE0 | (c >> 12));
+        *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    } else {
+        *o++ = static_cast<unsigned char>(0xF0 | (c >> 18));
+        *o++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+        *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    }
+    return o;
+}
+
+
+const EucTables& Tables()
+{
+    static const std::unique_ptr<EucTables> tables = [] {
+        auto t = std::make_unique<EucTables>();
+        UErrorCode err = U_ZERO_ERROR;
+        UConverter* cnv = ucnv_open("euc-jp-2007", &err);
+        if (U_FAILURE(err) || !cnv) {
+            err = U_ZERO_ERROR;
+            cnv = ucnv_open("EUC-JP", &err);
+        }
+        if (U_FAILURE(err) || !cnv) return t;  // every character then invalid
+        ucnv_setToUCallBack(cnv, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
+        auto one = [cnv](const char* bytes, std::size_t n) -> char32_t {
+            UChar units[4];
+            UChar* dst = units;
+            const char* src = bytes;
+            UErrorCode e = U_ZERO_ERROR;
+            ucnv_resetToUnicode(cnv);
+            ucnv_toUnicode(cnv, &dst, units + 4, &src, bytes + n, nullptr, true, &e);
+            const auto count = dst - units;
+            if (U_FAILURE(e) || src != bytes + n) return 0;
+            if (count == 1 && !U16_IS_SURROGATE(units[0])) return units[0];
+            if (count == 2 && U16_IS_LEAD(units[0]) && U16_IS_TRAIL(units[1]))
+                return U16_GET_SUPPLEMENTARY(units[0], units[1]);
+            return 0;
+        };
+        for (int a = 0; a < 94; ++a) {
+            for (int b = 0; b < 94; ++b) {
+                const char two[2] = {static_cast<char>(0xA1 + a), static_cast<char>(0xA1 + b)};
+                const char three[3] = {'\x8F', two[0], two[1]};
+                t->twoByte[a * 94 + b] = one(two, 2);
+                t->threeByte[a * 94 + b] = one(three, 3);
+            }
+            const char kana[2] = {'\x8E', static_cast<char>(0xA1 + a)};
+            t->kana[a] = one(kana, 2);
+        }
+        ucnv_close(cnv);
+        for (std::size_t k = 0; k < t->twoByte.size(); ++k) {
+            const char32_t c = t->twoByte[k];
+            if (c >= 0x10000) continue;
+            unsigned char bytes[4] = {kInvalidByte, 0, 0, 0};
+            const auto length = static_cast<std::uint32_t>(c == 0 ? 1 : PutUtf8(bytes, c) - bytes);
+            t->twoByteUtf8[k] = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | length << 24;
+        }
+        return t;
+    }();
+    return *tables;
+}
+
+inline bool InGraphic(unsigned char b, unsigned char lo, unsigned char hi)
+{
+    return b >= lo && b <= hi;
+}
+
+// A table entry, or the invalid byte for an unassigned character.
+inline unsigned char* PutChar(unsigned char* o, char32_t c)
+{
+    if (c == 0) {
+        *o++ = kInvalidByte;
+        return o;
+    }
+    return PutUtf8(o, c);
+}
+
+inline bool Ascii8(const unsigned char* p)
+{
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    return (w & 0x8080808080808080ull) == 0;
+}
+
+// Eight bytes below 0x80 and none of them ESC.
+inline bool PlainAscii8(const unsigned char* p)
+{
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    const std::uint64_t x = w ^ 0x1B1B1B1B1B1B1B1Bull;  // zero byte where ESC
+    const bool hasEsc = ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
+    return (w & 0x8080808080808080ull) == 0 && !hasEsc;
+}
+
+}  // namespace
+
+StreamDecoder::StreamDecoder(Encoding encoding) : m_encoding(encoding)
+{
+    if (encoding == Encoding::EucJp || encoding == Encoding::Iso2022Jp) Tables();
+}
+
+std::size_t StreamDecoder::Decode(const unsigned char* in, std::size_t n, bool final, unsigned char* out,
+                                  std::size_t& written)
+{
+    unsigned char* o = out;
+    std::size_t i = 0;
+    if (!m_state.started) {
+        const bool utf16 = m_encoding == Encoding::Utf16Le || m_encoding == Encoding::Utf16Be;
+        const std::size_t bomSize = utf16 ? 2 : 3;
+        if (n < bomSize && !final) {
+            written = 0;
+            return 0;
+        }
+        i = BomLength(std::string_view(reinterpret_cast<const char*>(in), std::min(n, bomSize)), m_encoding);
+        m_state.started = true;
+    }
+    switch (m_encoding) {
+    case Encoding::Utf16Le:
+    case Encoding::Utf16Be: i += Utf16(in + i, n - i, final, o); break;
+    case Encoding::EucJp: i += EucJp(in + i, n - i, final, o); break;
+    case Encoding::Iso2022Jp: i += Iso2022Jp(in + i, n - i, final, o); break;
+    default:  // not read through this decoder: nothing of it is valid
+        for (; i < n; ++i) *o++ = kInvalidByte;
+        break;
+    }
+    written = static_cast<std::size_t>(o - out);
+    return i;
+}
+
+std::size_t StreamDecoder::Utf16(const unsigned char* in, std::size_t n, bool final, unsigned char*& out) const
+{
+    const bool le = m_encoding == Encoding::Utf16Le;
+    auto unit = [&](std::size_t at) -> char32_t {
+        return le ? (in[at] | in[at + 1] << 8) : (in[at] << 8 | in[at + 1]);
+    };
+    // ASCII stretches eight units at a time.
+    const __m128i highBits = le ? _mm_set1_epi16(static_cast<short>(0xFF80)) : _mm_set1_epi16(static_cast<short>(0x80FF));
+    unsigned char* o = out;
+    std::size_t i = 0;
+    while (i + 2 <= n) {
+        while (i + 16 <= n) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, highBits), _mm_setzero_si128())) != 0xFFFF) break;
+            if (!le) v = _mm_srli_epi16(v, 8);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v, v));
+            o += 8;
+            i += 16;
+        }
+        // Units of three UTF-8 bytes (all of Japanese), written as four.
+        while (i + 2 <= n) {
+            const std::uint32_t u = unit(i);
+            if (u < 0x800 || (u >= 0xD800 && u <= 0xDFFF)) break;
+            const std::uint32_t e = (0xE0 | u >> 12) | (0x80 | ((u >> 6) & 0x3F)) << 8 | (0x80 | (u & 0x3F)) << 16;
+            std::memcpy(o, &e, 4);
+            o += 3;
+            i += 2;
+        }
+        if (i + 2 > n) break;
+        const char32_t u = unit(i);
+        if (u < 0xD800 || u > 0xDFFF) {
+            o = PutUtf8(o, u);
+            i += 2;
+            continue;
+        }
+        if (u <= 0xDBFF) {  // lead surrogate: its trail must follow
+            if (i + 4 > n && !final) break;
+            if (i + 4 <= n) {
+                const char32_t t = unit(i + 2);
+                if (t >= 0xDC00 && t <= 0xDFFF) {
+                    o = PutUtf8(o, 0x10000 + ((u - 0xD800) << 10) + (t - 0xDC00));
+                    i += 4;
+                    continue;
+                }
+            }
+        }
+        *o++ = kInvalidByte;  // unpaired surrogate
+        i += 2;
+    }
+    if (final && i < n) {  // a final odd byte
+        *o++ = kInvalidByte;
+        i = n;
+    }
+    out = o;
+    return i;
+}
+
+std::size_t StreamDecoder::EucJp(const unsigned char* in, std::size_t n, bool final, unsigned char*& out) const
+{
+    const EucTables& t = Tables();
+    unsigned char* o = out;
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char b = in[i];
+        if (b < 0x80) {
+            *o++ = b;
+            ++i;
+            while (i + 8 <= n && Ascii8(in + i)) {
+                std::memcpy(o, in + i, 8);
+                o += 8;
+                i += 8;
+            }
+            continue;
+        }
+        // The common case: two-byte characters of three UTF-8 bytes at most,
+        // written as four (the output has room: two bytes in, three out).
+        const std::size_t before = i;
+        while (i + 2 <= n) {
+            const unsigned x = in[i] - 0xA1u, y = in[i + 1] - 0xA1u;
+            if ((x > 0x5D) | (y > 0x5D)) break;
+            const std::uint32_t e = t.twoByteUtf8[x * 94 + y];
+            if (e == 0) break;
+            std::memcpy(o, &e, 4);
+            o += e >> 24;
+            i += 2;
+        }
+        if (i != before) continue;
+        const std::size_t length = b == 0x8F ? 3 : 2;
+        const unsigned char trailHigh = b == 0x8E ? 0xDF : 0xFE;  // 8E: half-width katakana only
+        if ((b >= 0xA1 && b <= 0xFE) || b == 0x8E || b == 0x8F) {
+            if (i + length > n) {
+                // Cut off: wait for the rest unless what is here is already wrong.
+                bool fine = true;
+                for (std::size_t k = i + 1; k < n; ++k) fine = fine && InGraphic(in[k], 0xA1, trailHigh);
+                if (fine && !final) break;
+            }
+            bool formed = i + length <= n;
+            for (std::size_t k = 1; formed && k < length; ++k) formed = InGraphic(in[i + k], 0xA1, trailHigh);
+            if (formed) {
+                const std::size_t cell = static_cast<std::size_t>(in[i + length - 2] - 0xA1) * 94 + (in[i + length - 1] - 0xA1);
+                const char32_t c = b == 0x8E ? t.kana[in[i + 1] - 0xA1] : b == 0x8F ? t.threeByte[cell] : t.twoByte[cell];
+                o = PutChar(o, c);
+                i += length;
+                continue;
+            }
+        }
+        // A byte that starts nothing, or a lead without its trail bytes: the
+        // next byte starts afresh.
+        *o++ = kInvalidByte;
+        ++i;
+    }
+    out = o;
+    return i;
+}
+
+// An escape sequence is ESC, intermediate bytes (0x20-0x2F) and a final byte
+// (0x30-0x7E). The five known ones designate G0; any other is one invalid
+// sequence, as long as it goes, and leaves the designation as it was.
+std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, bool final, unsigned char*& out)
+{
+    const EucTables& t = Tables();
+    unsigned char* o = out;
+    std::size_t i = 0;
+    std::uint8_t g0 = m_state.designation;
+    while (i < n) {
+        const unsigned char b = in[i];
+        if (b == kEsc) {
+            std::size_t k = i + 1;
+            while (k < n && k - i < kMaxHeld && InGraphic(in[k], 0x20, 0x2F)) ++k;
+            if (k == n && !final) break;  // cut off: wait for the rest
+            if (k < n && k - i < kMaxHeld && InGraphic(in[k], 0x30, 0x7E)) ++k;
+            const std::size_t length = k - i;
+            const unsigned char i1 = length == 3 ? in[i + 1] : 0, f = length == 3 ? in[i + 2] : 0;
+            if (i1 == '(' && (f == 'B' || f == 'J' || f == 'I')) {
+                g0 = f == 'B' ? kAscii : f == 'J' ? kRoman : kKatakana;
+            } else if (i1 == '$' && (f == '@' || f == 'B')) {
+                g0 = kKanji;
+            } else {
+                *o++ = kInvalidByte;
+            }
+            i = k;
+            continue;
+        }
+        // Controls, space and DEL are themselves whatever set is in G0; CR
+        // and LF end lines and leave the designation in force.
+        if (b <= 0x20 || b == 0x7F) {
+            *o++ = b;
+            ++i;
+            if (g0 == kAscii) {
+                while (i + 8 <= n && PlainAscii8(in + i)) {
+                    std::memcpy(o, in + i, 8);
+                    o += 8;
+                    i += 8;
+                }
+            }
+            continue;
+        }
+        if (b >= 0x80) {
+            *o++ = kInvalidByte;
+            ++i;
+            continue;
+        }
+        switch (g0) {
+        case kAscii:
+            *o++ = b;
+            ++i;
+            while (i + 8 <= n && PlainAscii8(in + i)) {
+                std::memcpy(o, in + i, 8);
+                o += 8;
+                i += 8;
+            }
+            break;
+        case kRoman:  // JIS X 0201 Roman: yen sign and overline in place of \ and ~
+            o = PutUtf8(o, b == 0x5C ? 0xA5 : b == 0x7E ? 0x203E : b);
+            ++i;
+            break;
+        case kKatakana:
+            o = b <= 0x5F ? PutUtf8(o, 0xFF61 + (b - 0x21)) : (*o = kInvalidByte, o + 1);
+            ++i;
+            break;
+        default: {  // kKanji: JIS X 0208 pairs, a run of them in a tight loop
+            const std::size_t before = i;
+            while (i + 2 <= n) {
+                const unsigned x = in[i] - 0x21u, y = in[i + 1] - 0x21u;
+                if ((x > 0x5D) | (y > 0x5D)) break;
+                const std::uint32_t e = t.twoByteUtf8[x * 94 + y];
+                if (e == 0) break;
+                std::memcpy(o, &e, 4);
+                o += e >> 24;
+                i += 2;
+            }
+            if (i != before) break;
+            if (i + 1 == n && !final) {
+                m_state.designation = g0;
+                out = o;
+                return i;
+            }
+            if (i + 1 < n && InGraphic(in[i + 1], 0x21, 0x7E)) {
+                const std::size_t cell = static_cast<std::size_t>(b - 0x21) * 94 + (in[i + 1] - 0x21);
+                if (const std::uint32_t e = t.twoByteUtf8[cell]) {
+                    std::memcpy(o, &e, 4);
+                    o += e >> 24;
+                } else {
+                    o = PutChar(o, t.twoByte[cell]);
+                }
+                i += 2;
+            } else {
+                *o++ = kInvalidByte;  // half a pair
+                ++i;
+            }
+            break;
+        }
+        }
+    }
+    m_state.designation = g0;
+    out = o;
+    return i;
+}
+
+}  // namespace textrove::text
