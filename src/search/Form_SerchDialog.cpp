@@ -1,6 +1,8 @@
 #include "search/Form_SerchDialog.h"
 
+#include <QCloseEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -161,8 +163,10 @@ private:
 };
 
 Form_SerchDialog::Form_SerchDialog(MainForm& frame)
-    : QDialog(&frame,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+    // A splash window: the one type window managers give neither buttons nor
+    // a close command (they ignore the hints that drop the close button of a
+    // dialog). It has no caption bar, so the dialog draws its own border.
+    : QDialog(&frame, Qt::SplashScreen | Qt::FramelessWindowHint),
       m_frame(frame),
       m_channel(std::make_unique<Channel>())
 {
@@ -273,6 +277,20 @@ void Form_SerchDialog::reject()
 {
     if (m_cancel->isEnabled())
         Cancel_Click();
+}
+
+void Form_SerchDialog::closeEvent(QCloseEvent* event)
+{
+    // The dialog ends through accept() alone, when the walk has ended.
+    event->ignore();
+}
+
+void Form_SerchDialog::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Shadow));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void Form_SerchDialog::DeliverPending()
