@@ -13,8 +13,8 @@ build=${TEXTROVE_BUILD_DIR:-$root/build}
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libicu-dev
           fonts-ipafont-gothic)
 if [ "$mode" = test ]; then
-  # End-to-end tests in a real X server, sanitizers and fuzzing.
-  packages+=(xvfb xdotool x11-utils imagemagick clang libclang-rt-14-dev)
+  # End-to-end tests in a real X server (bare and under openbox), sanitizers and fuzzing.
+  packages+=(xvfb xdotool x11-utils openbox imagemagick clang libclang-rt-14-dev)
 fi
 
 missing=()
