@@ -10,7 +10,7 @@ mode=${1:-build}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TEXTROVE_BUILD_DIR:-$root/build}
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libicu-dev
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libxcb1-dev libgtest-dev libicu-dev
           fonts-ipafont-gothic)
 if [ "$mode" = test ]; then
   # End-to-end tests in a real X server (bare and under openbox), sanitizers and fuzzing.

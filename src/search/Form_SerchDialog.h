@@ -45,6 +45,7 @@ protected:
     // A close request (a window manager's close command) does nothing: the
     // dialog cannot be closed by the user.
     void closeEvent(QCloseEvent* event) override;
+    // Its own border: window managers draw none around it (see showEvent).
     void paintEvent(QPaintEvent* event) override;
 
 private:

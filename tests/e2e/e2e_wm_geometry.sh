@@ -168,7 +168,7 @@ xdotool key alt+s
 wait_for 10 "the search dialog" visible '検索中・・・'
 DLG=$(window_id '検索中・・・')
 wait_for 5 "the dialog's allowed actions" eval 'xprop -id "$DLG" _NET_WM_ALLOWED_ACTIONS | grep -q ='
-actions=$(xprop -id "$DLG" _NET_WM_ALLOWED_ACTIONS _MOTIF_WM_HINTS)
+actions=$(xprop -id "$DLG" _NET_WM_ALLOWED_ACTIONS _MOTIF_WM_HINTS _NET_WM_WINDOW_TYPE)
 log "search dialog: $(tr '\n' ' ' <<<"$actions")"
 echo "search dialog: $actions" >>"$SUMMARY"
 import -window root "$OUT/search_dialog.png"
