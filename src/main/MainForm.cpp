@@ -10,13 +10,16 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSaveFile>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QTextCursor>
 #include <QTimer>
+#include <QWindow>
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -79,6 +82,10 @@ bool WriteThroughTemporary(const QString& path, const QByteArray& bytes, QString
     return true;
 }
 
+// Quiet time after a window manager's last event before the geometry is
+// stored: a maximize or restore arrives as several events.
+constexpr int kStoreDelayMs = 200;
+
 }  // namespace
 
 MainForm::MainForm(QWidget* parent)
@@ -108,9 +115,15 @@ MainForm::MainForm(QWidget* parent)
     const std::string flag = read(names::kKeyMinMaxFlag);
     m_saved = textrove::ParseSavedGeometry(top, left, width, height, flag);
 
+    m_storeTimer = new QTimer(this);
+    m_storeTimer->setSingleShot(true);
+    m_storeTimer->setInterval(kStoreDelayMs);
+    connect(m_storeTimer, &QTimer::timeout, this, &MainForm::StoreSettled);
+
     Form_Load();
     // A folder dropped anywhere on the window becomes the target directory.
     new FolderDrop(*this, *m_serchDir->SerchDir());
+    PlaceFrame();
 }
 
 MainForm::~MainForm()
@@ -271,7 +284,8 @@ void MainForm::WritePrivateProfileSize()
 }
 
 // Resize handling: the panes in layout order (the word list reads the
-// directory pane's height, the result pane reads both), then the store.
+// directory pane's height, the result pane reads both), then the store once
+// the window has settled.
 void MainForm::Form_Resize()
 {
     if (m_closing)
@@ -282,6 +296,63 @@ void MainForm::Form_Resize()
         m_serchList->SetSize();
     if (m_serchAns)
         m_serchAns->SetSize();
+    m_storeTimer->start();
+}
+
+bool MainForm::StorePending() const
+{
+    return m_storeTimer->isActive();
+}
+
+// The saved bounds and state, requested before the window exists: a window
+// manager then places the frame's corner at Left/Top (a position given before
+// creation counts the frame in) and maps it straight in the saved state, so
+// the normal bounds underneath are the saved ones and no transient size or
+// state reaches the file.
+void MainForm::PlaceFrame()
+{
+    SetOuterSize(m_saved.width, m_saved.height);
+    const double dpi = textrove::LogicalDpi();
+    auto twips = [dpi](const QRect& r) {
+        return textrove::TwipsRect{textrove::PixelsToTwips(r.left(), dpi), textrove::PixelsToTwips(r.top(), dpi),
+                                   textrove::PixelsToTwips(r.width(), dpi), textrove::PixelsToTwips(r.height(), dpi)};
+    };
+    std::vector<textrove::TwipsRect> screens;
+    if (const QScreen* primary = QGuiApplication::primaryScreen())
+        screens.push_back(twips(primary->availableGeometry()));
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen != QGuiApplication::primaryScreen())
+            screens.push_back(twips(screen->availableGeometry()));
+    }
+    const textrove::TwipsRect frame = textrove::OntoScreens(
+        {textrove::ClampCoordinate(m_saved.left), textrove::ClampCoordinate(m_saved.top), OuterWidth(), OuterHeight()},
+        screens);
+    // Asked for explicitly even at 0,0, or the window manager places the window itself.
+    move(textrove::TwipsToPixels(frame.left, dpi), textrove::TwipsToPixels(frame.top, dpi));
+    switch (m_saved.state) {
+    case textrove::WindowState::Minimized:
+        setWindowState(Qt::WindowMinimized);
+        break;
+    case textrove::WindowState::Maximized:
+        setWindowState(Qt::WindowMaximized);
+        break;
+    case textrove::WindowState::Normal:
+        break;
+    }
+}
+
+// Stores what the window shows once no event has come for a while. A normal
+// window is stored only once it is on the screen: before that its frame is
+// not known.
+void MainForm::StoreSettled()
+{
+    if (m_closing || !isVisible())
+        return;
+    if (CurrentWindowState() == textrove::WindowState::Normal
+        && !(windowHandle() && windowHandle()->isExposed())) {
+        m_storeTimer->start();
+        return;
+    }
     WritePrivateProfileSize();
 }
 
@@ -290,23 +361,7 @@ void MainForm::Form_Activate()
     if (m_geometryApplied || m_closing)
         return;
     m_geometryApplied = true;
-    const double dpi = textrove::LogicalDpi();
-    move(textrove::TwipsToPixels(textrove::ClampCoordinate(m_saved.left), dpi),
-         textrove::TwipsToPixels(textrove::ClampCoordinate(m_saved.top), dpi));
-    SetOuterSize(m_saved.width, m_saved.height);
-    // Stored while still normal, so the file keeps the restored bounds under
-    // a minimized or maximized state even when the size did not change.
-    Form_Resize();
-    switch (m_saved.state) {
-    case textrove::WindowState::Minimized:
-        setWindowState((windowState() & ~Qt::WindowMaximized) | Qt::WindowMinimized);
-        break;
-    case textrove::WindowState::Maximized:
-        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
-        break;
-    case textrove::WindowState::Normal:
-        break;
-    }
+    m_storeTimer->start();
 }
 
 void MainForm::showEvent(QShowEvent* event)
@@ -314,14 +369,14 @@ void MainForm::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (event->spontaneous() || m_displayed)
         return;
-    // First display: one layout pass with the design geometry.
+    // First display: one layout pass with the saved geometry.
     m_displayed = true;
     Form_Resize();
     if (isActiveWindow())
         Form_Activate();
     else
         // Some window systems never activate the window (no window manager,
-        // offscreen); the saved geometry is applied anyway.
+        // offscreen); the first activation runs anyway.
         QTimer::singleShot(0, this, &MainForm::Form_Activate);
 }
 
@@ -330,6 +385,15 @@ void MainForm::resizeEvent(QResizeEvent* event)
     QMainWindow::resizeEvent(event);
     if (m_displayed)
         Form_Resize();
+}
+
+void MainForm::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    // A move alone stores nothing, but one within a transition (a restore
+    // moves and resizes) pushes the pending store past it.
+    if (m_storeTimer->isActive())
+        m_storeTimer->start();
 }
 
 void MainForm::changeEvent(QEvent* event)
@@ -346,8 +410,10 @@ void MainForm::changeEvent(QEvent* event)
 
 void MainForm::closeEvent(QCloseEvent* event)
 {
-    // Closing ends the program without storing anything.
+    // Closing ends the program without storing anything, also a store still
+    // waiting for the window to settle.
     m_closing = true;
+    m_storeTimer->stop();
     QMainWindow::closeEvent(event);
 }
 

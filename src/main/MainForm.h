@@ -11,6 +11,7 @@
 #include "main/Prompts.h"
 
 class QAction;
+class QTimer;
 class Form_SerchDir;
 class Form_SerchList;
 class Form_SerchAns;
@@ -51,11 +52,15 @@ public:
     // Pane area size in twips (the outer size less the fixed extents).
     void SetOuterSize(float outerWidth, float outerHeight);
 
-    // First activation: applies the saved geometry and state, once per run.
-    // Runs by itself at the first activation (or right after the first show
-    // when the window system never activates the window).
+    // First activation: the saved geometry and state, requested before the
+    // window first shows, count as applied, and the restored bounds are
+    // stored once the window has settled. Once per run. Runs by itself at the
+    // first activation (or right after the first show when the window system
+    // never activates the window).
     void Form_Activate();
     bool GeometryApplied() const { return m_geometryApplied; }
+    // A store of the geometry waits for the window manager to settle.
+    bool StorePending() const;
 
     // Menu commands.
     void Menu_Start_Click();
@@ -73,6 +78,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -80,6 +86,8 @@ private:
     void BuildMenus();
     void Form_Load();
     void Form_Resize();
+    void PlaceFrame();
+    void StoreSettled();
 
     QWidget* m_paneArea = nullptr;
     Form_SerchDir* m_serchDir = nullptr;
@@ -91,6 +99,9 @@ private:
     bool m_geometryApplied = false;
     bool m_displayed = false;   // the first display has run the resize handling
     bool m_closing = false;     // nothing is stored once closing has begun
+    // Restarted by every resize, move and state change: the store runs once
+    // the window manager has sent its last event of a transition.
+    QTimer* m_storeTimer = nullptr;
     std::unique_ptr<Prompts> m_prompts;
     QString m_lastSaveName;
 };

@@ -40,8 +40,13 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    // Escape and a close request cancel the search; they never close the dialog.
+    // Escape cancels the search; it never closes the dialog.
     void reject() override;
+    // A close request (a window manager's close command) does nothing: the
+    // dialog cannot be closed by the user.
+    void closeEvent(QCloseEvent* event) override;
+    // Its own border: window managers draw none around it (see showEvent).
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     class Channel;

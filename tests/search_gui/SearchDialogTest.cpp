@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QTextDocument>
+#include <QWindow>
 
 #include <QMenu>
 #include <QTextBlock>
@@ -79,7 +80,7 @@ TEST_F(SearchDialogTest, SearchCommandFillsPaneAppendsAndRestoresFrame)
     EXPECT_TRUE(m_prompts->messages.empty());
 }
 
-// Escape and Enter during a long search; then the same dialog runs again.
+// Enter, a close request and Escape during a long search; then the same dialog runs again.
 TEST_F(SearchDialogTest, EscapeCancelsWithoutClosingAndNextRunStartsCleared)
 {
     constexpr int kFiles = 2000;
@@ -107,6 +108,9 @@ TEST_F(SearchDialogTest, EscapeCancelsWithoutClosingAndNextRunStartsCleared)
         // Sent to the button, as if it had the focus; what it ignores goes on to the dialog.
         QTest::keyClick(cancel, Qt::Key_Return);
         EXPECT_EQ(dialog.CancelFlagRef().load(), 0) << "Enter does not press Cancel";
+        dialog.windowHandle()->close();  // as a window manager's close command (Alt+F4)
+        EXPECT_EQ(dialog.CancelFlagRef().load(), 0) << "a close request neither cancels";
+        EXPECT_TRUE(dialog.isVisible()) << "nor closes";
         QTest::keyClick(cancel, Qt::Key_Escape);
         EXPECT_EQ(dialog.CancelFlagRef().load(), 255);
         EXPECT_TRUE(dialog.isVisible()) << "Escape must not close the dialog";
