@@ -33,7 +33,7 @@
 #include "conditions/Form_SerchDir.h"
 #include "conditions/Form_SerchList.h"
 #include "main/MainForm.h"
-#include "main/Prompts.h"
+#include "ui/Prompts.h"
 #include "results/Form_SerchAns.h"
 #include "search/engine/SearchEngine.h"
 

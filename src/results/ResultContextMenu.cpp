@@ -8,7 +8,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
-#include "main/Prompts.h"
+#include "ui/Prompts.h"
 #include "results/ResultFileBlocks.h"
 #include "text/TextCodec.h"
 

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "main/MainForm.h"
-#include "main/Prompts.h"
+#include "ui/Prompts.h"
 #include "results/Form_SerchAns.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
@@ -41,7 +41,7 @@ protected:
         frame->Form_Activate();
         QApplication::processEvents();
     }
-    Form_SerchAns* Pane() const { return frame->SerchAnsPane(); }
+    virtual Form_SerchAns* Pane() const { return frame->SerchAnsPane(); }
     QPlainTextEdit* Box() const { return Pane()->SerchAns(); }
     bool Enabled(const char* item) const { return frame->MenuItem(item)->isEnabled(); }
     void Append(const QStringList& records)
