@@ -7,10 +7,10 @@
 
 #include "conditions/CommonModule.h"
 #include "conditions/ConditionsLayout.h"
-#include "ui/PaneHost.h"
-#include "ui/TwipsWidget.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
+#include "ui/PaneHost.h"
+#include "ui/TwipsWidget.h"
 
 using namespace textrove;
 

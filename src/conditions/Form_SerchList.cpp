@@ -6,11 +6,11 @@
 #include <QPushButton>
 
 #include "conditions/ConditionsLayout.h"
-#include "ui/PaneHost.h"
-#include "ui/TwipsWidget.h"
 #include "search/engine/SearchEngine.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
+#include "ui/PaneHost.h"
+#include "ui/TwipsWidget.h"
 
 using namespace textrove;
 

@@ -5,8 +5,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSaveFile>
@@ -23,13 +23,13 @@
 #include "main/FolderDrop.h"
 #include "main/HelpWindow.h"
 #include "main/NumberText.h"
-#include "ui/TwipsWidget.h"
 #include "main/Version.h"
 #include "results/Form_SerchAns.h"
 #include "search/Form_SerchDialog.h"
 #include "search/engine/SearchEngine.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
+#include "ui/TwipsWidget.h"
 
 namespace names = textrove::settings;
 

@@ -5,9 +5,9 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "ui/Twips.h"
 #include "results/ResultFileBlocks.h"
 #include "results/ResultLayout.h"
+#include "ui/Twips.h"
 
 class PaneHost;
 class QLabel;

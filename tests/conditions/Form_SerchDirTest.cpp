@@ -2,10 +2,10 @@
 // change, browsing, and the panes' place in the frame.
 #include <sys/stat.h>
 
-#include "ui/TwipsWidget.h"
 #include "search_gui/GuiTestSupport.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
+#include "ui/TwipsWidget.h"
 
 namespace {
 

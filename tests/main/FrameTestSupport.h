@@ -12,10 +12,10 @@
 #include <memory>
 
 #include "main/MainForm.h"
-#include "ui/Prompts.h"
 #include "results/Form_SerchAns.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
+#include "ui/Prompts.h"
 
 namespace textrove::testing {
 

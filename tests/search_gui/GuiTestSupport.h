@@ -20,9 +20,9 @@
 #include "conditions/Form_SerchDir.h"
 #include "conditions/Form_SerchList.h"
 #include "main/MainForm.h"
-#include "ui/Prompts.h"
 #include "results/Form_SerchAns.h"
 #include "search/engine/SearchEngine.h"
+#include "ui/Prompts.h"
 
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
