@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-#include "main/Twips.h"
+#include "ui/Twips.h"
 
 namespace textrove {
 

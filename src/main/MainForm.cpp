@@ -6,14 +6,13 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
-#include <QTextCursor>
 #include <QTimer>
 #include <QWindow>
 
@@ -28,12 +27,13 @@
 #include "main/FolderDrop.h"
 #include "main/HelpWindow.h"
 #include "main/NumberText.h"
-#include "main/TwipsWidget.h"
 #include "main/Version.h"
 #include "results/Form_SerchAns.h"
 #include "search/Form_SerchDialog.h"
+#include "search/engine/SearchEngine.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
+#include "ui/TwipsWidget.h"
 
 namespace names = textrove::settings;
 
@@ -144,6 +144,7 @@ void MainForm::BuildMenus()
         action->setEnabled(enabled);
         connect(action, &QAction::triggered, this, handler);
         m_items.insert(action->objectName(), action);
+        return action;
     };
     auto separator = [this](QMenu* menu, const char* name) {
         QAction* action = menu->addSeparator();
@@ -166,15 +167,15 @@ void MainForm::BuildMenus()
     separator(file, "Menu_File_01");
     item(file, "Menu_File_End", QStringLiteral("終了(&X)"), true, &MainForm::Menu_File_End_Click);
 
-    QAction* start = bar->addAction(QStringLiteral("検索実行(&S)"));
+    QAction* start = m_menuStart = bar->addAction(QStringLiteral("検索実行(&S)"));
     start->setObjectName(QStringLiteral("Menu_Start"));
     start->setEnabled(false);
     connect(start, &QAction::triggered, this, &MainForm::Menu_Start_Click);
     m_items.insert(start->objectName(), start);
 
     QMenu* edit = submenu("Menu_Edit", QStringLiteral("編集(&E)"));
-    item(edit, "Menu_Edit_Copy", QStringLiteral("コピー(&C)"), false,
-         &MainForm::Menu_Edit_Copy_Click);
+    m_menuEditCopy = item(edit, "Menu_Edit_Copy", QStringLiteral("コピー(&C)"), false,
+                          &MainForm::Menu_Edit_Copy_Click);
     item(edit, "Menu_Edit_SelectAll", QStringLiteral("すべて選択(&A)"), false,
          &MainForm::Menu_Edit_SelectAll_Click);
 
@@ -196,13 +197,20 @@ void MainForm::Form_Load()
     m_serchDir->Form_Load();
     m_serchDir->show();
 
+    // The panes' states drive the menu items. Direct connections: pane and
+    // menu live on this thread, and an item follows its pane's handler
+    // before that returns. Connected before the load, which sends the first.
     m_serchList = new Form_SerchList(*this);
     if (m_serchList->parentWidget() != m_paneArea)
         m_serchList->setParent(m_paneArea);
+    connect(m_serchList, &Form_SerchList::StartPossible, m_menuStart, &QAction::setEnabled,
+            Qt::DirectConnection);
     m_serchList->Form_Load();
     m_serchList->show();
 
     m_serchAns = new Form_SerchAns(*this);
+    connect(m_serchAns, &Form_SerchAns::CopyPossible, m_menuEditCopy, &QAction::setEnabled,
+            Qt::DirectConnection);
     m_serchAns->Form_Load();
     m_serchAns->show();
 }
@@ -243,6 +251,8 @@ Form_SerchDir* MainForm::SerchDirPane() const { return m_serchDir; }
 Form_SerchList* MainForm::SerchListPane() const { return m_serchList; }
 Form_SerchAns* MainForm::SerchAnsPane() const { return m_serchAns; }
 QWidget* MainForm::PaneArea() const { return m_paneArea; }
+float MainForm::SerchDirHeight() const { return m_serchDir ? m_serchDir->Geometry().height : 0.0f; }
+float MainForm::SerchListWidth() const { return m_serchList ? m_serchList->Geometry().width : 0.0f; }
 
 Prompts& MainForm::PromptsRef() const
 {
@@ -423,19 +433,16 @@ void MainForm::Menu_Start_Click()
         MenuItem(QString::fromLatin1(name))->setEnabled(true);
     WritePrivateProfileSize();
     setCursor(Qt::BusyCursor);
+    textrove::search::SearchRequest request;
+    request.targetDirectory = m_serchDir->SerchDir()->text().toStdString();
+    for (const QString& word : m_serchList->Words())
+        request.words.push_back(word.toStdString());
     {
-        Form_SerchDialog dlg(*this);
+        Form_SerchDialog dlg(this, std::move(request), *m_serchAns, *m_prompts);
         dlg.exec();
     }
     unsetCursor();
-    if (m_serchAns) {
-        QPlainTextEdit* box = m_serchAns->SerchAns();
-        QTextCursor cursor = box->textCursor();
-        cursor.setPosition(0);
-        box->setTextCursor(cursor);
-        box->horizontalScrollBar()->setValue(0);
-        box->verticalScrollBar()->setValue(0);
-    }
+    m_serchAns->ScrollToStart();
 }
 
 void MainForm::Menu_File_End_Click()
@@ -445,16 +452,13 @@ void MainForm::Menu_File_End_Click()
 
 void MainForm::Menu_File_Clear_Click()
 {
-    if (m_serchAns)
-        m_serchAns->SerchAns()->setPlainText(QString());
+    m_serchAns->Clear();
     for (const char* name : {"Menu_File_Save", "Menu_File_Clear", "Menu_Edit_SelectAll"})
         MenuItem(QString::fromLatin1(name))->setEnabled(false);
 }
 
 void MainForm::Menu_File_Save_Click()
 {
-    if (!m_serchAns)
-        return;
     const QString path = m_prompts->AskSaveFileName(
         this, QStringLiteral("名前を付けて保存"),
         {QStringLiteral("Text File(*.txt)"), QStringLiteral("All Files (*.*)")}, m_lastSaveName);
@@ -481,7 +485,7 @@ void MainForm::Menu_File_Save_Click()
 
 void MainForm::Menu_Edit_Copy_Click()
 {
-    if (!m_serchAns || !m_serchAns->SerchAns()->textCursor().hasSelection())
+    if (!m_serchAns->HasSelection())
         return;
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
@@ -490,9 +494,8 @@ void MainForm::Menu_Edit_Copy_Click()
 
 void MainForm::Menu_Edit_SelectAll_Click()
 {
-    if (m_serchAns)
-        m_serchAns->SerchAns()->selectAll();
-    MenuItem(QStringLiteral("Menu_Edit_Copy"))->setEnabled(true);
+    m_serchAns->SelectAll();
+    m_menuEditCopy->setEnabled(true);
 }
 
 void MainForm::Menu_Help_Topic_Click()

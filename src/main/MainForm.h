@@ -8,7 +8,8 @@
 #include <memory>
 
 #include "main/FrameGeometry.h"
-#include "main/Prompts.h"
+#include "ui/PaneHost.h"
+#include "ui/Prompts.h"
 
 class QAction;
 class QTimer;
@@ -16,7 +17,7 @@ class Form_SerchDir;
 class Form_SerchList;
 class Form_SerchAns;
 
-class MainForm : public QMainWindow {
+class MainForm : public QMainWindow, public PaneHost {
     Q_OBJECT
 public:
     explicit MainForm(QWidget* parent = nullptr);
@@ -24,8 +25,8 @@ public:
 
     // Outer size as the layout and the settings file see it, in twips: the
     // area below the menu bar + 150 across and + 716 down.
-    float OuterWidth() const;
-    float OuterHeight() const;
+    float OuterWidth() const override;
+    float OuterHeight() const override;
 
     // A menu item by its program name ("Menu_Start", "Menu_Edit_Copy", ...);
     // nullptr for an unknown name. Its enabled flag is the item's state.
@@ -35,13 +36,15 @@ public:
     Form_SerchDir* SerchDirPane() const;
     Form_SerchList* SerchListPane() const;
     Form_SerchAns* SerchAnsPane() const;
-    QWidget* PaneArea() const;
+    QWidget* PaneArea() const override;
+    float SerchDirHeight() const override;
+    float SerchListWidth() const override;
 
     // Stores MinMaxFlag always, and Top, Left, Width, Height in the normal state.
     void WritePrivateProfileSize();
 
     // The modal dialogs of this window and its panes go through this object.
-    Prompts& PromptsRef() const;
+    Prompts& PromptsRef() const override;
     // Replaces it (tests answer the dialogs this way); nullptr restores the default.
     void SetPrompts(std::unique_ptr<Prompts> prompts);
 
@@ -94,6 +97,8 @@ private:
     Form_SerchList* m_serchList = nullptr;
     Form_SerchAns* m_serchAns = nullptr;
     QHash<QString, QAction*> m_items;
+    QAction* m_menuStart = nullptr;      // driven by the word list's StartPossible
+    QAction* m_menuEditCopy = nullptr;   // driven by the result pane's CopyPossible
 
     textrove::SavedGeometry m_saved;
     bool m_geometryApplied = false;

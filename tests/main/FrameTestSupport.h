@@ -13,10 +13,10 @@
 #include <memory>
 
 #include "main/MainForm.h"
-#include "main/Prompts.h"
 #include "results/Form_SerchAns.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
+#include "ui/Prompts.h"
 
 namespace textrove::testing {
 
@@ -45,7 +45,7 @@ protected:
         Settle();
     }
     void Settle() { ASSERT_TRUE(QTest::qWaitFor([this] { return !frame->StorePending(); }, 5000)); }
-    Form_SerchAns* Pane() const { return frame->SerchAnsPane(); }
+    virtual Form_SerchAns* Pane() const { return frame->SerchAnsPane(); }
     QPlainTextEdit* Box() const { return Pane()->SerchAns(); }
     bool Enabled(const char* item) const { return frame->MenuItem(item)->isEnabled(); }
     void Append(const QStringList& records)

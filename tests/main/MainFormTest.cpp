@@ -24,7 +24,7 @@
 #include "main/FrameTestSupport.h"
 #include "main/NumberText.h"
 #include "main/StartArguments.h"
-#include "main/TwipsWidget.h"
+#include "ui/TwipsWidget.h"
 
 namespace {
 
@@ -241,6 +241,9 @@ TEST_F(CommandTest, ClearSelectAllAndCopy)
     clipboard->setText("before");
     frame->Menu_Edit_Copy_Click();
     EXPECT_EQ(clipboard->text(), "before") << "nothing selected";
+    Select(1, 3);
+    Pane()->SerchAns_KeyUp();
+    EXPECT_TRUE(Enabled("Menu_Edit_Copy")) << "the pane's copy state drives the item";
     frame->Menu_Edit_SelectAll_Click();
     EXPECT_TRUE(Enabled("Menu_Edit_Copy"));
     frame->Menu_Edit_Copy_Click();
