@@ -101,14 +101,25 @@ std::uint64_t Mask64(const __m128i (&v)[4], Test test)
 
 constexpr std::uint64_t kEven = 0x5555555555555555ull;
 
+// Inline: the baseline target has no popcnt instruction, and the library
+// call it would make costs more than this.
+inline std::uint64_t PopCount(std::uint64_t x)
+{
+    x -= (x >> 1) & kEven;
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return (x * 0x0101010101010101ull) >> 56;
+}
+
 }  // namespace
 
 // 64 bytes at a time from a character start when their high bytes are all
 // A1-FE: each run of high bytes is two-byte characters from its first byte,
 // so the leads are the bytes at even distance from the run's start (found
 // with one addition, as for runs of backslashes), and each must be
-// followed by a high byte. 8E (half-width katakana) is a two-byte lead too.
-// Blocks with 8F or a byte that starts nothing go byte by byte.
+// followed by a high byte. 8E (half-width katakana) is a two-byte lead too;
+// 8F (three bytes) cuts the run. Blocks with a byte that starts nothing, or
+// with 8F in their last two bytes, go byte by byte.
 void EncodingDetector::FeedEuc(const unsigned char* p, std::size_t n)
 {
     std::size_t i = 0;
@@ -122,6 +133,7 @@ void EncodingDetector::FeedEuc(const unsigned char* p, std::size_t n)
     const __m128i even = _mm_set1_epi8(static_cast<char>(0xFE));
     const __m128i kanaLead = _mm_set1_epi8(static_cast<char>(0xA4));
     const __m128i e8 = _mm_set1_epi8(static_cast<char>(0x8E));
+    const __m128i f8 = _mm_set1_epi8(static_cast<char>(0x8F));
     std::size_t scalarTo = 0;
     while (i < n && formed) {
         if (due == 0 && i >= scalarTo && i + 64 <= n) {
@@ -139,15 +151,21 @@ void EncodingDetector::FeedEuc(const unsigned char* p, std::size_t n)
                                         _mm_set1_epi8(-1));
             });
             const std::uint64_t kana8e = Mask64(lanes, [&](__m128i v) { return _mm_cmpeq_epi8(v, e8); });
-            if ((hi & ~(two | kana8e)) == 0) {
-                const std::uint64_t starts = hi & ~(hi << 1);
-                const std::uint64_t evenRuns = hi & ~(hi + (starts & kEven));
-                std::uint64_t leads = (evenRuns & kEven) | (hi & ~evenRuns & ~kEven);
+            const std::uint64_t three = Mask64(lanes, [&](__m128i v) { return _mm_cmpeq_epi8(v, f8); });
+            if ((hi & ~(two | kana8e | three)) == 0 && (three >> 62) == 0) {
+                // 8F is never a trail, so it starts a character: its two
+                // trails must be A1-FE, and the run after them starts afresh.
+                const std::uint64_t threeTrails = three << 1 | three << 2;
+                const std::uint64_t run = hi & ~(three | threeTrails);
+                const std::uint64_t starts = run & ~(run << 1);
+                const std::uint64_t evenRuns = run & ~(run + (starts & kEven));
+                std::uint64_t leads = (evenRuns & kEven) | (run & ~evenRuns & ~kEven);
                 // Every lead has a trail; 8E only leads, and its trail is at most DF.
                 const std::uint64_t pastDf = kana8e ? Mask64(lanes, [&](__m128i v) {
                     return _mm_cmpgt_epi8(_mm_xor_si128(v, flip), _mm_set1_epi8(0x5F));
                 }) : 0;
-                if (((leads << 1) & ~hi) != 0 || (kana8e & ~leads) != 0 || (((kana8e & leads) << 1) & pastDf) != 0) {
+                if (((leads << 1) & ~run) != 0 || (threeTrails & ~two) != 0 || (kana8e & ~leads) != 0 ||
+                    (((kana8e & leads) << 1) & pastDf) != 0) {
                     formed = false;
                     break;
                 }
@@ -158,8 +176,8 @@ void EncodingDetector::FeedEuc(const unsigned char* p, std::size_t n)
                 }
                 const std::uint64_t kanaBytes =
                     Mask64(lanes, [&](__m128i v) { return _mm_cmpeq_epi8(_mm_and_si128(v, even), kanaLead); });
-                multi += static_cast<std::uint64_t>(__builtin_popcountll(leads));
-                kana += static_cast<std::uint64_t>(__builtin_popcountll(leads & kanaBytes));
+                multi += PopCount(leads) + PopCount(three);
+                kana += PopCount(leads & kanaBytes);
                 i += 64;
                 continue;
             }

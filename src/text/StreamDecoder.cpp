@@ -28,9 +28,16 @@ struct EucTables {
     std::array<char32_t, 94 * 94> twoByte{};    // A1-FE A1-FE
     std::array<char32_t, 94 * 94> threeByte{};  // 8F A1-FE A1-FE
     std::array<char32_t, 94> kana{};            // 8E A1-FE
-    // twoByte as output: the UTF-8 bytes (or kInvalidByte) in the low three
-    // bytes, their count in the top one; 0 for a character past three bytes.
-    std::array<std::uint32_t, 94 * 94> twoByteUtf8{};
+    // Characters as output: the UTF-8 bytes (or kInvalidByte) in the low
+    // three bytes, their count in the top one; 0 where the slow path decides
+    // (a character past three bytes, a trail out of range). leadUtf8 has a
+    // row of 94 trails for each lead 8E-FE: 8E is half-width katakana, the
+    // rows 8F-A0 are 0, A1-FE is twoByte, so a run of two-byte characters
+    // takes one lookup each.
+    static constexpr std::size_t kFirstLead = 0x8E;
+    std::array<std::uint32_t, (0xFF - kFirstLead) * 94> leadUtf8{};
+    std::array<std::uint32_t, 94 * 94> threeByteUtf8{};
+    const std::uint32_t* TwoByteUtf8() const { return leadUtf8.data() + (0xA1 - kFirstLead) * 94; }
 };
 
 inline unsigned char* PutUtf8(unsigned char* o, char32_t c)
@@ -91,13 +98,18 @@ const EucTables& Tables()
             t->kana[a] = one(kana, 2);
         }
         ucnv_close(cnv);
-        for (std::size_t k = 0; k < t->twoByte.size(); ++k) {
-            const char32_t c = t->twoByte[k];
-            if (c >= 0x10000) continue;
+        auto packed = [](char32_t c) -> std::uint32_t {
+            if (c >= 0x10000) return 0;
             unsigned char bytes[4] = {kInvalidByte, 0, 0, 0};
             const auto length = static_cast<std::uint32_t>(c == 0 ? 1 : PutUtf8(bytes, c) - bytes);
-            t->twoByteUtf8[k] = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | length << 24;
+            return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | length << 24;
+        };
+        std::uint32_t* twoByteUtf8 = t->leadUtf8.data() + (0xA1 - EucTables::kFirstLead) * 94;
+        for (std::size_t k = 0; k < t->twoByte.size(); ++k) {
+            twoByteUtf8[k] = packed(t->twoByte[k]);
+            t->threeByteUtf8[k] = packed(t->threeByte[k]);
         }
+        for (std::size_t k = 0; k <= 0xDF - 0xA1; ++k) t->leadUtf8[k] = packed(t->kana[k]);
         return t;
     }();
     return *tables;
@@ -116,13 +128,6 @@ inline unsigned char* PutChar(unsigned char* o, char32_t c)
         return o;
     }
     return PutUtf8(o, c);
-}
-
-inline bool Ascii8(const unsigned char* p)
-{
-    std::uint64_t w;
-    std::memcpy(&w, p, 8);
-    return (w & 0x8080808080808080ull) == 0;
 }
 
 // Eight bytes below 0x80 and none of them ESC.
@@ -230,31 +235,52 @@ std::size_t StreamDecoder::Utf16(const unsigned char* in, std::size_t n, bool fi
 std::size_t StreamDecoder::EucJp(const unsigned char* in, std::size_t n, bool final, unsigned char*& out) const
 {
     const EucTables& t = Tables();
+    const std::uint32_t* lead = t.leadUtf8.data();
     unsigned char* o = out;
     std::size_t i = 0;
+    // Each fast step writes up to 16 bytes past its output: while 16 input
+    // bytes remain the output has room for 48.
     while (i < n) {
         const unsigned char b = in[i];
         if (b < 0x80) {
-            *o++ = b;
-            ++i;
-            while (i + 8 <= n && Ascii8(in + i)) {
-                std::memcpy(o, in + i, 8);
-                o += 8;
-                i += 8;
+            // ASCII 16 bytes at a time, stored whole and kept up to the
+            // first high byte.
+            while (i + 16 <= n) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
+                const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
+                if (high != 0) {
+                    const auto k = static_cast<std::size_t>(__builtin_ctz(high));
+                    o += k;
+                    i += k;
+                    break;
+                }
+                o += 16;
+                i += 16;
             }
+            while (i < n && in[i] < 0x80) *o++ = in[i++];
             continue;
         }
-        // The common case: two-byte characters of three UTF-8 bytes at most,
-        // written as four (the output has room: two bytes in, three out).
+        // Two-byte characters and half-width katakana of three UTF-8 bytes
+        // at most, written as four (two bytes in, three out), with 8F
+        // characters among them; ASCII or anything else ends the run.
         const std::size_t before = i;
         while (i + 2 <= n) {
-            const unsigned x = in[i] - 0xA1u, y = in[i + 1] - 0xA1u;
-            if ((x > 0x5D) | (y > 0x5D)) break;
-            const std::uint32_t e = t.twoByteUtf8[x * 94 + y];
-            if (e == 0) break;
+            const unsigned x = in[i] - static_cast<unsigned>(EucTables::kFirstLead), y = in[i + 1] - 0xA1u;
+            if ((x > 0xFE - EucTables::kFirstLead) | (y > 0x5D)) break;
+            std::uint32_t e = lead[x * 94 + y];
+            std::size_t length = 2;
+            if (e == 0) {
+                if (in[i] != 0x8F || i + 3 > n) break;
+                const unsigned z = in[i + 2] - 0xA1u;
+                if (z > 0x5D) break;
+                e = t.threeByteUtf8[y * 94 + z];
+                if (e == 0) break;
+                length = 3;
+            }
             std::memcpy(o, &e, 4);
             o += e >> 24;
-            i += 2;
+            i += length;
         }
         if (i != before) continue;
         const std::size_t length = b == 0x8F ? 3 : 2;
@@ -291,6 +317,7 @@ std::size_t StreamDecoder::EucJp(const unsigned char* in, std::size_t n, bool fi
 std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, bool final, unsigned char*& out)
 {
     const EucTables& t = Tables();
+    const std::uint32_t* twoByteUtf8 = t.TwoByteUtf8();
     unsigned char* o = out;
     std::size_t i = 0;
     std::uint8_t g0 = m_state.designation;
@@ -355,7 +382,7 @@ std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, boo
             while (i + 2 <= n) {
                 const unsigned x = in[i] - 0x21u, y = in[i + 1] - 0x21u;
                 if ((x > 0x5D) | (y > 0x5D)) break;
-                const std::uint32_t e = t.twoByteUtf8[x * 94 + y];
+                const std::uint32_t e = twoByteUtf8[x * 94 + y];
                 if (e == 0) break;
                 std::memcpy(o, &e, 4);
                 o += e >> 24;
@@ -369,7 +396,7 @@ std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, boo
             }
             if (i + 1 < n && InGraphic(in[i + 1], 0x21, 0x7E)) {
                 const std::size_t cell = static_cast<std::size_t>(b - 0x21) * 94 + (in[i + 1] - 0x21);
-                if (const std::uint32_t e = t.twoByteUtf8[cell]) {
+                if (const std::uint32_t e = twoByteUtf8[cell]) {
                     std::memcpy(o, &e, 4);
                     o += e >> 24;
                 } else {
