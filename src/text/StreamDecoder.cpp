@@ -30,14 +30,13 @@ struct EucTables {
     std::array<char32_t, 94> kana{};            // 8E A1-FE
     // Characters as output: the UTF-8 bytes (or kInvalidByte) in the low
     // three bytes, their count in the top one; 0 where the slow path decides
-    // (a character past three bytes, a trail out of range). leadUtf8 has a
-    // row of 94 trails for each lead 8E-FE: 8E is half-width katakana, the
-    // rows 8F-A0 are 0, A1-FE is twoByte, so a run of two-byte characters
-    // takes one lookup each.
-    static constexpr std::size_t kFirstLead = 0x8E;
-    std::array<std::uint32_t, (0xFF - kFirstLead) * 94> leadUtf8{};
-    std::array<std::uint32_t, 94 * 94> threeByteUtf8{};
-    const std::uint32_t* TwoByteUtf8() const { return leadUtf8.data() + (0xA1 - kFirstLead) * 94; }
+    // (a character past three bytes, a byte pair that is no character).
+    // pairUtf8 is keyed by two bytes as loaded little-endian, so a run of
+    // pairs takes one lookup each: EUC-JP A1-FE pairs and 8E with half-width
+    // katakana. ISO-2022-JP's 21-7E pairs are the A1-FE ones without the
+    // high bits.
+    std::array<std::uint32_t, 65536> pairUtf8{};
+    std::array<std::uint32_t, 94 * 94> threeByteUtf8{};  // after 8F
 };
 
 inline unsigned char* PutUtf8(unsigned char* o, char32_t c)
@@ -60,6 +59,10 @@ inline unsigned char* PutUtf8(unsigned char* o, char32_t c)
     return o;
 }
 
+
+// The key of pairUtf8 for the bytes `lead` `trail` (one 16-bit load).
+inline std::size_t PairKey(const unsigned char* p) { return p[0] | p[1] << 8; }
+inline std::size_t PairKey(std::size_t lead, std::size_t trail) { return lead | trail << 8; }
 
 const EucTables& Tables()
 {
@@ -104,12 +107,14 @@ const EucTables& Tables()
             const auto length = static_cast<std::uint32_t>(c == 0 ? 1 : PutUtf8(bytes, c) - bytes);
             return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | length << 24;
         };
-        std::uint32_t* twoByteUtf8 = t->leadUtf8.data() + (0xA1 - EucTables::kFirstLead) * 94;
-        for (std::size_t k = 0; k < t->twoByte.size(); ++k) {
-            twoByteUtf8[k] = packed(t->twoByte[k]);
-            t->threeByteUtf8[k] = packed(t->threeByte[k]);
+        for (std::size_t a = 0; a < 94; ++a) {
+            for (std::size_t b = 0; b < 94; ++b) {
+                const std::uint32_t e = packed(t->twoByte[a * 94 + b]);
+                t->pairUtf8[PairKey(0xA1 + a, 0xA1 + b)] = e;
+                t->threeByteUtf8[a * 94 + b] = packed(t->threeByte[a * 94 + b]);
+            }
         }
-        for (std::size_t k = 0; k <= 0xDF - 0xA1; ++k) t->leadUtf8[k] = packed(t->kana[k]);
+        for (std::size_t b = 0; b <= 0xDF - 0xA1; ++b) t->pairUtf8[PairKey(0x8E, 0xA1 + b)] = packed(t->kana[b]);
         return t;
     }();
     return *tables;
@@ -235,7 +240,7 @@ std::size_t StreamDecoder::Utf16(const unsigned char* in, std::size_t n, bool fi
 std::size_t StreamDecoder::EucJp(const unsigned char* in, std::size_t n, bool final, unsigned char*& out) const
 {
     const EucTables& t = Tables();
-    const std::uint32_t* lead = t.leadUtf8.data();
+    const std::uint32_t* pairs = t.pairUtf8.data();
     unsigned char* o = out;
     std::size_t i = 0;
     // Each fast step writes up to 16 bytes past its output: while 16 input
@@ -266,14 +271,12 @@ std::size_t StreamDecoder::EucJp(const unsigned char* in, std::size_t n, bool fi
         // characters among them; ASCII or anything else ends the run.
         const std::size_t before = i;
         while (i + 2 <= n) {
-            const unsigned x = in[i] - static_cast<unsigned>(EucTables::kFirstLead), y = in[i + 1] - 0xA1u;
-            if ((x > 0xFE - EucTables::kFirstLead) | (y > 0x5D)) break;
-            std::uint32_t e = lead[x * 94 + y];
+            std::uint32_t e = pairs[PairKey(in + i)];
             std::size_t length = 2;
             if (e == 0) {
                 if (in[i] != 0x8F || i + 3 > n) break;
-                const unsigned z = in[i + 2] - 0xA1u;
-                if (z > 0x5D) break;
+                const unsigned y = in[i + 1] - 0xA1u, z = in[i + 2] - 0xA1u;
+                if ((y > 0x5D) | (z > 0x5D)) break;
                 e = t.threeByteUtf8[y * 94 + z];
                 if (e == 0) break;
                 length = 3;
@@ -317,7 +320,7 @@ std::size_t StreamDecoder::EucJp(const unsigned char* in, std::size_t n, bool fi
 std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, bool final, unsigned char*& out)
 {
     const EucTables& t = Tables();
-    const std::uint32_t* twoByteUtf8 = t.TwoByteUtf8();
+    const std::uint32_t* pairs = t.pairUtf8.data();
     unsigned char* o = out;
     std::size_t i = 0;
     std::uint8_t g0 = m_state.designation;
@@ -380,9 +383,9 @@ std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, boo
         default: {  // kKanji: JIS X 0208 pairs, a run of them in a tight loop
             const std::size_t before = i;
             while (i + 2 <= n) {
-                const unsigned x = in[i] - 0x21u, y = in[i + 1] - 0x21u;
-                if ((x > 0x5D) | (y > 0x5D)) break;
-                const std::uint32_t e = twoByteUtf8[x * 94 + y];
+                // 0E would meet the half-width katakana; high bytes meet 0s.
+                if (in[i] == 0x0E) break;
+                const std::uint32_t e = pairs[PairKey(in + i) ^ 0x8080];
                 if (e == 0) break;
                 std::memcpy(o, &e, 4);
                 o += e >> 24;
@@ -396,7 +399,7 @@ std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, boo
             }
             if (i + 1 < n && InGraphic(in[i + 1], 0x21, 0x7E)) {
                 const std::size_t cell = static_cast<std::size_t>(b - 0x21) * 94 + (in[i + 1] - 0x21);
-                if (const std::uint32_t e = twoByteUtf8[cell]) {
+                if (const std::uint32_t e = pairs[PairKey(in + i) ^ 0x8080]) {
                     std::memcpy(o, &e, 4);
                     o += e >> 24;
                 } else {
