@@ -324,8 +324,41 @@ std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, boo
     unsigned char* o = out;
     std::size_t i = 0;
     std::uint8_t g0 = m_state.designation;
+    const __m128i esc = _mm_set1_epi8(kEsc);
     while (i < n) {
+        if (g0 == kAscii) {
+            // Every byte below 0x80 but ESC is itself: 16 at a time, stored
+            // whole and kept up to the first ESC or high byte.
+            while (i + 16 <= n) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
+                const auto stop = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(v, _mm_cmpeq_epi8(v, esc))));
+                if (stop != 0) {
+                    const auto k = static_cast<std::size_t>(__builtin_ctz(stop));
+                    o += k;
+                    i += k;
+                    break;
+                }
+                o += 16;
+                i += 16;
+            }
+            while (i < n && in[i] < 0x80 && in[i] != kEsc) *o++ = in[i++];
+            if (i == n) break;
+        }
         const unsigned char b = in[i];
+        if (b == kEsc && i + 3 <= n) {  // the common designations at once
+            const unsigned char i1 = in[i + 1], f = in[i + 2];
+            if (i1 == '$' && (f == 'B' || f == '@')) {
+                g0 = kKanji;
+                i += 3;
+                continue;
+            }
+            if (i1 == '(' && f == 'B') {
+                g0 = kAscii;
+                i += 3;
+                continue;
+            }
+        }
         if (b == kEsc) {
             std::size_t k = i + 1;
             while (k < n && k - i < kMaxHeld && InGraphic(in[k], 0x20, 0x2F)) ++k;

@@ -258,7 +258,8 @@ TEST(StreamDecoder, AnySplitGivesTheWholeDecoding)
         {Encoding::Utf16Be, {std::string("\0a", 2), std::string("\xD8\x3D\xDE\x00", 4), "\xD8\x3D", "\xFE\xFF"}},
         {Encoding::EucJp, {"a", "\xA4\xA2", "\x8E\xB1", "\x8F\xB0\xA1", "\xA9\xA1", "\xA4", "\x8F", "\xEF\xBB\xBF"}},
         {Encoding::EucJp, {"0123456789abcdef", "a", "\xA4\xA2", "\x8E\xB1", "\x8E\xE0", "\x8F\xB0\xA1", "\x8F\xA1", "\xFF"}},  // fast paths
-        {Encoding::Iso2022Jp, {"a", "\x1B$B", "\x1B(B", "\x1B(I", "\x1B(J", "\x1B$(D", "\x1B", "$\"", "1", "\n", "\xEF\xBB\xBF"}},
+        {Encoding::Iso2022Jp, {"a", "\x1B$B", "\x1B(B", "\x1B(I", "\x1B(J", "\x1B$(D", "\x1B", "$\"", "1", "\n", "\xEF\xBB\xBF",
+                               "0123456789abcdef", "\x0E", "\xA4"}},
     };
     std::mt19937 rng(77);
     for (const Row& row : rows) {
