@@ -254,8 +254,10 @@ TEST(StreamDecoder, AnySplitGivesTheWholeDecoding)
     };
     const std::vector<Row> rows = {
         {Encoding::Utf16Le, {std::string("a\0", 2), "\x42\x30", std::string("\x3D\xD8\x00\xDE", 4), "\x3D\xD8", std::string("\x00\xDE", 2),
-                             std::string("\r\0", 2), "\xFF\xFE", "b"}},
-        {Encoding::Utf16Be, {std::string("\0a", 2), std::string("\xD8\x3D\xDE\x00", 4), "\xD8\x3D", "\xFE\xFF"}},
+                             std::string("\r\0", 2), "\xFF\xFE", "b",
+                             std::string("\x00\x08\xFF\xD7\x00\xE0\xFF\xFF\x42\x30\x4B\x30\x61\x4E\x00\x30", 16)}},  // eight units of three bytes, ends of the ranges
+        {Encoding::Utf16Be, {std::string("\0a", 2), std::string("\xD8\x3D\xDE\x00", 4), "\xD8\x3D", "\xFE\xFF",
+                             std::string("\x08\x00\xD7\xFF\xE0\x00\xFF\xFF\x30\x42\x30\x4B\x4E\x61\x30\x00", 16)}},
         {Encoding::EucJp, {"a", "\xA4\xA2", "\x8E\xB1", "\x8F\xB0\xA1", "\xA9\xA1", "\xA4", "\x8F", "\xEF\xBB\xBF"}},
         {Encoding::EucJp, {"0123456789abcdef", "a", "\xA4\xA2", "\x8E\xB1", "\x8E\xE0", "\x8F\xB0\xA1", "\x8F\xA1", "\xFF"}},  // fast paths
         {Encoding::Iso2022Jp, {"a", "\x1B$B", "\x1B(B", "\x1B(I", "\x1B(J", "\x1B$(D", "\x1B", "$\"", "1", "\n", "\xEF\xBB\xBF",
