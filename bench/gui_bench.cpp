@@ -34,9 +34,9 @@
 #include "conditions/Form_SerchDir.h"
 #include "conditions/Form_SerchList.h"
 #include "main/MainForm.h"
-#include "main/Prompts.h"
 #include "results/Form_SerchAns.h"
 #include "search/engine/SearchEngine.h"
+#include "ui/Prompts.h"
 
 namespace {
 

@@ -60,8 +60,16 @@ struct Pieces final : search::ByteSource {
     std::size_t at = 0;
 };
 
+// Text as a record shows it (characters that would break its line as U+FFFD).
+std::string Shown(std::string utf8)
+{
+    std::string out;
+    return text::ShownAsRecord(utf8, out) ? out : utf8;
+}
+
 // The records of a scan with a 64-byte hold limit and 16-byte re-reads; each
 // part must be whole UTF-8 characters.
+
 std::vector<std::string> StreamedRecords(const std::string& bytes, const std::vector<std::string>& words,
                                          const std::string& path)
 {
@@ -74,7 +82,12 @@ std::vector<std::string> StreamedRecords(const std::string& bytes, const std::ve
     bool open = false;
     scanner.Scan(source, text::DetectEncoding(bytes), path, [&](std::string_view part, bool first, bool last) {
         if (first == open || !text::IsValidUtf8(part)) std::abort();
-        first ? records.emplace_back(part) : records.back().append(part);
+        // Records reach a sink as the engine shows them; parts hold whole characters.
+        const std::string shown = Shown(std::string(part));
+        if (first)
+            records.push_back(shown);
+        else
+            records.back().append(shown);
         open = !last;
         return true;
     });
@@ -87,12 +100,6 @@ struct Line {
     std::string shown;
 };
 
-// Text as a record shows it (characters that would break its line as U+FFFD).
-std::string Shown(std::string utf8)
-{
-    std::string out;
-    return text::ShownAsRecord(utf8, out) ? out : utf8;
-}
 
 // UTF-16, ISO-2022-JP and EUC-JP files: the whole text decoded, then cut at
 // the characters CR and LF.

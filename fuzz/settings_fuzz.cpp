@@ -63,6 +63,13 @@ std::string_view Terminator(std::string_view line) {
 // `after` is `before` with one line replaced (keeping its terminator), or
 // with lines inserted; a last line without LF may gain one to end it.
 bool OnlyTheChangedLinesDiffer(std::string_view before, std::string_view after, bool replaced) {
+  // A leading byte-order mark belongs to no line, and it stays.
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  if (before.starts_with(kBom)) {
+    if (!after.starts_with(kBom)) return false;
+    before.remove_prefix(kBom.size());
+    after.remove_prefix(kBom.size());
+  }
   const std::vector<std::string_view> a = RawLines(before), b = RawLines(after);
   std::size_t p = 0, q = 0;
   while (p < a.size() && p < b.size() && a[p] == b[p]) ++p;

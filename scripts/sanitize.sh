@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the whole test suite with AddressSanitizer and UndefinedBehaviorSanitizer
 # and runs it (end-to-end and install tests excepted: they drive and package the
-# Release program). Any sanitizer report fails the run.
+# Release program; the include check, which builds nothing, runs once in
+# setup.sh test). Any sanitizer report fails the run.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TEXTROVE_ASAN_BUILD_DIR:-$root/build-asan}
@@ -14,4 +15,4 @@ export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:halt_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
 cd "$build"
-ctest --output-on-failure --no-tests=error -j "$(nproc)" -LE 'e2e|install'
+ctest --output-on-failure --no-tests=error -j "$(nproc)" -LE 'e2e|install|lint'

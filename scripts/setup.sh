@@ -10,12 +10,14 @@ mode=${1:-build}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TEXTROVE_BUILD_DIR:-$root/build}
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libicu-dev
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libxcb1-dev libgtest-dev libicu-dev
           fonts-ipafont-gothic qt6-translations-l10n)
 if [ "$mode" = test ]; then
-  # End-to-end tests in a real X server, sanitizers and fuzzing, the
-  # installed tree and the Debian package.
-  packages+=(xvfb xdotool x11-utils imagemagick clang libclang-rt-14-dev desktop-file-utils dpkg-dev file)
+  # End-to-end tests in a real X server (bare and under openbox), sanitizers
+  # and fuzzing, the installed tree and the Debian package; python3 for the
+  # include check.
+  packages+=(xvfb xdotool x11-utils openbox imagemagick clang libclang-rt-14-dev desktop-file-utils dpkg-dev file
+             python3)
 fi
 
 missing=()

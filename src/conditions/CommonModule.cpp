@@ -20,6 +20,7 @@ QString SelectDirectory(const QString& startPath, QWidget* parent, Prompts* prom
     if (CheckDirectory(startPath))
         dialog.Preset(startPath);
     dialog.exec();
+    SelectedPath = dialog.Answer();
     return SelectedPath;
 }
 

@@ -9,9 +9,10 @@ class QWidget;
 
 namespace CommonModule {
 
-// The folder browser's last answer: its Ok sets the chosen path, its Cancel
-// (or closing its window) the empty text. Empty at start; not reset when the
-// browser opens. Used on the user-interface thread only.
+// The folder browser's last answer, set as SelectDirectory's browser closes:
+// the chosen path after its Ok, the empty text after its Cancel (or closing
+// its window). Empty at start; not reset when the browser opens. Used on the
+// user-interface thread only.
 extern QString SelectedPath;
 
 // Shows the folder browser modally over `parent`, preset to `startPath` when

@@ -2,7 +2,7 @@
 // every threshold can be checked without windows.
 #pragma once
 
-#include "main/Twips.h"
+#include "ui/Twips.h"
 
 namespace textrove::conditions {
 

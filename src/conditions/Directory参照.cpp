@@ -16,10 +16,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "conditions/CommonModule.h"
 #include "conditions/ConditionsLayout.h"
-#include "main/Prompts.h"
-#include "main/TwipsWidget.h"
+#include "ui/Prompts.h"
+#include "ui/TwipsWidget.h"
 
 namespace {
 
@@ -293,7 +292,7 @@ void Directory参照::Dir1_DoubleClick(const QString& path)
 
 void Directory参照::Ok_Click()
 {
-    CommonModule::SelectedPath = m_dir1Path;
+    m_answer = m_dir1Path;
     accept();
 }
 
@@ -304,7 +303,7 @@ void Directory参照::Cancel_Click()
 
 void Directory参照::reject()
 {
-    CommonModule::SelectedPath.clear();
+    m_answer.clear();
     QDialog::reject();
 }
 

@@ -63,6 +63,8 @@ public:
     // Every way of closing without Ok (Cancel, the window's close button)
     // answers the empty text.
     void reject() override;
+    // The answer: Dir1's path as Ok took it, "" after any other close.
+    QString Answer() const { return m_answer; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -78,6 +80,7 @@ private:
     QString m_currentDirectory;  // the program's, as the dialog opened
     QString m_dir1Path;
     QString m_file1Path;
+    QString m_answer;
 
     QComboBox* m_drive1 = nullptr;
     QListWidget* m_dir1 = nullptr;

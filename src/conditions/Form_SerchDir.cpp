@@ -7,15 +7,15 @@
 
 #include "conditions/CommonModule.h"
 #include "conditions/ConditionsLayout.h"
-#include "main/MainForm.h"
-#include "main/TwipsWidget.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
+#include "ui/PaneHost.h"
+#include "ui/TwipsWidget.h"
 
 using namespace textrove;
 
-Form_SerchDir::Form_SerchDir(MainForm& frame)
-    : QWidget(frame.PaneArea()), m_frame(frame), m_pane(conditions::kDirPane)
+Form_SerchDir::Form_SerchDir(PaneHost& host)
+    : QWidget(host.PaneArea()), m_host(host), m_pane(conditions::kDirPane)
 {
     setObjectName(QStringLiteral("Form_SerchDir"));
     // Created in tab order: SerchDir, 参照, Label1.
@@ -53,14 +53,14 @@ void Form_SerchDir::SerchDir_Change()
 
 void Form_SerchDir::参照_Click()
 {
-    const QString chosen = CommonModule::SelectDirectory(m_serchDir->text(), window(), &m_frame.PromptsRef());
+    const QString chosen = CommonModule::SelectDirectory(m_serchDir->text(), window(), &m_host.PromptsRef());
     if (!chosen.isEmpty())
         m_serchDir->setText(chosen);
 }
 
 void Form_SerchDir::SetSize()
 {
-    const conditions::SerchDirLayout layout = conditions::LayoutSerchDir(m_frame.OuterWidth());
+    const conditions::SerchDirLayout layout = conditions::LayoutSerchDir(m_host.OuterWidth());
     m_pane = layout.pane;
     ApplyTwips(this, layout.pane);
     ApplyTwips(m_serchDir, layout.serchDir);

@@ -3,9 +3,9 @@
 
 #include <QWidget>
 
-#include "main/Twips.h"
+#include "ui/Twips.h"
 
-class MainForm;
+class PaneHost;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -13,8 +13,8 @@ class QPushButton;
 class Form_SerchDir : public QWidget {
     Q_OBJECT
 public:
-    // A borderless child of the frame's pane area; Form_Load fills it.
-    explicit Form_SerchDir(MainForm& frame);
+    // A borderless child of the host's pane area; Form_Load fills it.
+    explicit Form_SerchDir(PaneHost& host);
 
     // Shows the stored directory (the current directory when none is stored)
     // and lays the pane out. The text is stored again at once.
@@ -31,7 +31,7 @@ public:
     void SerchDir_Change();
 
 private:
-    MainForm& m_frame;
+    PaneHost& m_host;
     textrove::TwipsRect m_pane;
     QLabel* m_label1 = nullptr;
     QLineEdit* m_serchDir = nullptr;

@@ -1,24 +1,22 @@
 #include "conditions/Form_SerchList.h"
 
-#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 
 #include "conditions/ConditionsLayout.h"
-#include "conditions/Form_SerchDir.h"
-#include "main/MainForm.h"
-#include "main/TwipsWidget.h"
 #include "search/engine/SearchEngine.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
+#include "ui/PaneHost.h"
+#include "ui/TwipsWidget.h"
 
 using namespace textrove;
 
-Form_SerchList::Form_SerchList(MainForm& frame)
-    : QWidget(frame.PaneArea()),
-      m_frame(frame),
+Form_SerchList::Form_SerchList(PaneHost& host)
+    : QWidget(host.PaneArea()),
+      m_host(host),
       m_pane(conditions::kListPane),
       m_serchListHeight(conditions::kListSerchList.height)
 {
@@ -135,10 +133,8 @@ void Form_SerchList::ChangePrivateFile()
 
 void Form_SerchList::SetSize()
 {
-    const Form_SerchDir* dirPane = m_frame.SerchDirPane();
-    const float dirHeight = dirPane ? dirPane->Geometry().height : conditions::kDirPaneHeight;
     const conditions::SerchListLayout layout = conditions::LayoutSerchList(
-        m_frame.OuterWidth(), m_frame.OuterHeight(), dirHeight, {m_pane, m_serchListHeight});
+        m_host.OuterWidth(), m_host.OuterHeight(), m_host.SerchDirHeight(), {m_pane, m_serchListHeight});
     m_pane = layout.pane;
     m_serchListHeight = layout.serchListHeight;
     ApplyTwips(this, m_pane);
@@ -167,6 +163,5 @@ QStringList Form_SerchList::Words() const
 
 void Form_SerchList::SetMenuStart(bool enabled)
 {
-    if (QAction* start = m_frame.MenuItem(QStringLiteral("Menu_Start")))
-        start->setEnabled(enabled);
+    emit StartPossible(enabled);
 }

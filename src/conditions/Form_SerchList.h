@@ -4,9 +4,9 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "main/Twips.h"
+#include "ui/Twips.h"
 
-class MainForm;
+class PaneHost;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -15,10 +15,10 @@ class QPushButton;
 class Form_SerchList : public QWidget {
     Q_OBJECT
 public:
-    // A borderless child of the frame's pane area; Form_Load fills it.
-    explicit Form_SerchList(MainForm& frame);
+    // A borderless child of the host's pane area; Form_Load fills it.
+    explicit Form_SerchList(PaneHost& host);
 
-    // Loads the stored words (empty slots skipped), sets Menu_Start, lays out.
+    // Loads the stored words (empty slots skipped), reports StartPossible, lays out.
     void Form_Load();
     // Below the directory pane at the frame's right edge; each guarded value
     // stays as it is when its guard fails. Needs the directory pane laid out.
@@ -40,10 +40,15 @@ public:
     // Enter in the word text box: what ListAdd does, only while it is enabled.
     void SerchText_ReturnPressed();
 
+signals:
+    // Whether a search can start: the list holds a word. Sent at load and
+    // whenever an add or a delete changes that.
+    void StartPossible(bool possible);
+
 private:
     void SetMenuStart(bool enabled);
 
-    MainForm& m_frame;
+    PaneHost& m_host;
     textrove::TwipsRect m_pane;
     float m_serchListHeight;
     QLabel* m_label1 = nullptr;

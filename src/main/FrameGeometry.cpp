@@ -42,4 +42,22 @@ float ClampCoordinate(float value)
     return std::fmin(std::fmax(value, -kMaxCoordinate), kMaxCoordinate);
 }
 
+TwipsRect OntoScreens(TwipsRect frame, std::span<const TwipsRect> screens)
+{
+    const float grip = std::fmin(kGripWidth, frame.width);
+    for (const TwipsRect& s : screens) {
+        const float shown = std::fmin(frame.left + frame.width, s.left + s.width)
+            - std::fmax(frame.left, s.left);
+        if (frame.top >= s.top && frame.top + kGripHeight <= s.top + s.height && shown >= grip)
+            return frame;
+    }
+    if (screens.empty())
+        return frame;
+    // Wholly onto the first screen; one too small keeps the top-left corner.
+    const TwipsRect& s = screens.front();
+    frame.top = std::fmax(s.top, std::fmin(frame.top, s.top + s.height - frame.height));
+    frame.left = std::fmax(s.left, std::fmin(frame.left, s.left + s.width - frame.width));
+    return frame;
+}
+
 }  // namespace textrove

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
+
+#include "ui/Twips.h"
 
 namespace textrove {
 
@@ -48,6 +51,16 @@ AreaSize AreaForOuter(float outerWidth, float outerHeight);
 
 // A stored top or left edge limited to +/-kMaxCoordinate.
 float ClampCoordinate(float value);
+
+// The part of a frame's top edge (its title bar) that must stand on a screen
+// for the frame to be grabbed and moved, twips.
+inline constexpr float kGripWidth = 1500.0f;
+inline constexpr float kGripHeight = 300.0f;
+
+// The frame's outer rectangle where it can open: unchanged when a grip of its
+// top edge lies on one of the screens (their available areas, the primary
+// first); otherwise moved the shortest way to lie wholly on the first screen.
+TwipsRect OntoScreens(TwipsRect frame, std::span<const TwipsRect> screens);
 
 inline float OuterWidthForArea(float areaWidth) { return areaWidth + kFrameExtraWidth; }
 inline float OuterHeightForArea(float areaHeight) { return areaHeight + kFrameExtraHeight; }

@@ -11,9 +11,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "main/MainForm.h"
-#include "main/Prompts.h"
-#include "main/TwipsWidget.h"
+#include "ui/Prompts.h"
+#include "ui/TwipsWidget.h"
 
 namespace {
 
@@ -68,16 +67,6 @@ void HelpWindow::SetDocumentPath(const QString& path)
 HelpWindow* HelpWindow::Instance()
 {
     return g_instance.data();
-}
-
-void HelpWindow::ShowContents(QWidget* parent)
-{
-    if (auto* frame = qobject_cast<MainForm*>(parent ? parent->window() : nullptr)) {
-        ShowContents(parent, frame->PromptsRef());
-        return;
-    }
-    Prompts prompts;
-    ShowContents(parent, prompts);
 }
 
 void HelpWindow::ShowContents(QWidget* parent, Prompts& prompts)

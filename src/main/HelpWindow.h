@@ -15,9 +15,7 @@ public:
 
     // Shows the document at its contents in the one help window (created on
     // first use as a window of `parent`'s). When the document cannot be read,
-    // a message box says so and no window opens. Messages go through the
-    // frame's Prompts when `parent` is the main window.
-    static void ShowContents(QWidget* parent);
+    // a message box, through `prompts`, says so and no window opens.
     static void ShowContents(QWidget* parent, Prompts& prompts);
 
     // Where the document is looked for: the override when set, else

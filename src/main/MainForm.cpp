@@ -6,17 +6,19 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QSaveFile>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
-#include <QTextCursor>
 #include <QTimer>
+#include <QWindow>
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -25,12 +27,13 @@
 #include "main/FolderDrop.h"
 #include "main/HelpWindow.h"
 #include "main/NumberText.h"
-#include "main/TwipsWidget.h"
 #include "main/Version.h"
 #include "results/Form_SerchAns.h"
 #include "search/Form_SerchDialog.h"
+#include "search/engine/SearchEngine.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
+#include "ui/TwipsWidget.h"
 
 namespace names = textrove::settings;
 
@@ -79,6 +82,10 @@ bool WriteThroughTemporary(const QString& path, const QByteArray& bytes, QString
     return true;
 }
 
+// Quiet time after a window manager's last event before the geometry is
+// stored: a maximize or restore arrives as several events.
+constexpr int kStoreDelayMs = 200;
+
 }  // namespace
 
 MainForm::MainForm(QWidget* parent)
@@ -108,9 +115,15 @@ MainForm::MainForm(QWidget* parent)
     const std::string flag = read(names::kKeyMinMaxFlag);
     m_saved = textrove::ParseSavedGeometry(top, left, width, height, flag);
 
+    m_storeTimer = new QTimer(this);
+    m_storeTimer->setSingleShot(true);
+    m_storeTimer->setInterval(kStoreDelayMs);
+    connect(m_storeTimer, &QTimer::timeout, this, &MainForm::StoreSettled);
+
     Form_Load();
     // A folder dropped anywhere on the window becomes the target directory.
     new FolderDrop(*this, *m_serchDir->SerchDir());
+    PlaceFrame();
 }
 
 MainForm::~MainForm()
@@ -131,6 +144,7 @@ void MainForm::BuildMenus()
         action->setEnabled(enabled);
         connect(action, &QAction::triggered, this, handler);
         m_items.insert(action->objectName(), action);
+        return action;
     };
     auto separator = [this](QMenu* menu, const char* name) {
         QAction* action = menu->addSeparator();
@@ -153,15 +167,15 @@ void MainForm::BuildMenus()
     separator(file, "Menu_File_01");
     item(file, "Menu_File_End", QStringLiteral("終了(&X)"), true, &MainForm::Menu_File_End_Click);
 
-    QAction* start = bar->addAction(QStringLiteral("検索実行(&S)"));
+    QAction* start = m_menuStart = bar->addAction(QStringLiteral("検索実行(&S)"));
     start->setObjectName(QStringLiteral("Menu_Start"));
     start->setEnabled(false);
     connect(start, &QAction::triggered, this, &MainForm::Menu_Start_Click);
     m_items.insert(start->objectName(), start);
 
     QMenu* edit = submenu("Menu_Edit", QStringLiteral("編集(&E)"));
-    item(edit, "Menu_Edit_Copy", QStringLiteral("コピー(&C)"), false,
-         &MainForm::Menu_Edit_Copy_Click);
+    m_menuEditCopy = item(edit, "Menu_Edit_Copy", QStringLiteral("コピー(&C)"), false,
+                          &MainForm::Menu_Edit_Copy_Click);
     item(edit, "Menu_Edit_SelectAll", QStringLiteral("すべて選択(&A)"), false,
          &MainForm::Menu_Edit_SelectAll_Click);
 
@@ -183,13 +197,20 @@ void MainForm::Form_Load()
     m_serchDir->Form_Load();
     m_serchDir->show();
 
+    // The panes' states drive the menu items. Direct connections: pane and
+    // menu live on this thread, and an item follows its pane's handler
+    // before that returns. Connected before the load, which sends the first.
     m_serchList = new Form_SerchList(*this);
     if (m_serchList->parentWidget() != m_paneArea)
         m_serchList->setParent(m_paneArea);
+    connect(m_serchList, &Form_SerchList::StartPossible, m_menuStart, &QAction::setEnabled,
+            Qt::DirectConnection);
     m_serchList->Form_Load();
     m_serchList->show();
 
     m_serchAns = new Form_SerchAns(*this);
+    connect(m_serchAns, &Form_SerchAns::CopyPossible, m_menuEditCopy, &QAction::setEnabled,
+            Qt::DirectConnection);
     m_serchAns->Form_Load();
     m_serchAns->show();
 }
@@ -230,6 +251,8 @@ Form_SerchDir* MainForm::SerchDirPane() const { return m_serchDir; }
 Form_SerchList* MainForm::SerchListPane() const { return m_serchList; }
 Form_SerchAns* MainForm::SerchAnsPane() const { return m_serchAns; }
 QWidget* MainForm::PaneArea() const { return m_paneArea; }
+float MainForm::SerchDirHeight() const { return m_serchDir ? m_serchDir->Geometry().height : 0.0f; }
+float MainForm::SerchListWidth() const { return m_serchList ? m_serchList->Geometry().width : 0.0f; }
 
 Prompts& MainForm::PromptsRef() const
 {
@@ -271,7 +294,8 @@ void MainForm::WritePrivateProfileSize()
 }
 
 // Resize handling: the panes in layout order (the word list reads the
-// directory pane's height, the result pane reads both), then the store.
+// directory pane's height, the result pane reads both), then the store once
+// the window has settled.
 void MainForm::Form_Resize()
 {
     if (m_closing)
@@ -282,6 +306,63 @@ void MainForm::Form_Resize()
         m_serchList->SetSize();
     if (m_serchAns)
         m_serchAns->SetSize();
+    m_storeTimer->start();
+}
+
+bool MainForm::StorePending() const
+{
+    return m_storeTimer->isActive();
+}
+
+// The saved bounds and state, requested before the window exists: a window
+// manager then places the frame's corner at Left/Top (a position given before
+// creation counts the frame in) and maps it straight in the saved state, so
+// the normal bounds underneath are the saved ones and no transient size or
+// state reaches the file.
+void MainForm::PlaceFrame()
+{
+    SetOuterSize(m_saved.width, m_saved.height);
+    const double dpi = textrove::LogicalDpi();
+    auto twips = [dpi](const QRect& r) {
+        return textrove::TwipsRect{textrove::PixelsToTwips(r.left(), dpi), textrove::PixelsToTwips(r.top(), dpi),
+                                   textrove::PixelsToTwips(r.width(), dpi), textrove::PixelsToTwips(r.height(), dpi)};
+    };
+    std::vector<textrove::TwipsRect> screens;
+    if (const QScreen* primary = QGuiApplication::primaryScreen())
+        screens.push_back(twips(primary->availableGeometry()));
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen != QGuiApplication::primaryScreen())
+            screens.push_back(twips(screen->availableGeometry()));
+    }
+    const textrove::TwipsRect frame = textrove::OntoScreens(
+        {textrove::ClampCoordinate(m_saved.left), textrove::ClampCoordinate(m_saved.top), OuterWidth(), OuterHeight()},
+        screens);
+    // Asked for explicitly even at 0,0, or the window manager places the window itself.
+    move(textrove::TwipsToPixels(frame.left, dpi), textrove::TwipsToPixels(frame.top, dpi));
+    switch (m_saved.state) {
+    case textrove::WindowState::Minimized:
+        setWindowState(Qt::WindowMinimized);
+        break;
+    case textrove::WindowState::Maximized:
+        setWindowState(Qt::WindowMaximized);
+        break;
+    case textrove::WindowState::Normal:
+        break;
+    }
+}
+
+// Stores what the window shows once no event has come for a while. A normal
+// window is stored only once it is on the screen: before that its frame is
+// not known.
+void MainForm::StoreSettled()
+{
+    if (m_closing || !isVisible())
+        return;
+    if (CurrentWindowState() == textrove::WindowState::Normal
+        && !(windowHandle() && windowHandle()->isExposed())) {
+        m_storeTimer->start();
+        return;
+    }
     WritePrivateProfileSize();
 }
 
@@ -290,23 +371,7 @@ void MainForm::Form_Activate()
     if (m_geometryApplied || m_closing)
         return;
     m_geometryApplied = true;
-    const double dpi = textrove::LogicalDpi();
-    move(textrove::TwipsToPixels(textrove::ClampCoordinate(m_saved.left), dpi),
-         textrove::TwipsToPixels(textrove::ClampCoordinate(m_saved.top), dpi));
-    SetOuterSize(m_saved.width, m_saved.height);
-    // Stored while still normal, so the file keeps the restored bounds under
-    // a minimized or maximized state even when the size did not change.
-    Form_Resize();
-    switch (m_saved.state) {
-    case textrove::WindowState::Minimized:
-        setWindowState((windowState() & ~Qt::WindowMaximized) | Qt::WindowMinimized);
-        break;
-    case textrove::WindowState::Maximized:
-        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
-        break;
-    case textrove::WindowState::Normal:
-        break;
-    }
+    m_storeTimer->start();
 }
 
 void MainForm::showEvent(QShowEvent* event)
@@ -314,14 +379,14 @@ void MainForm::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (event->spontaneous() || m_displayed)
         return;
-    // First display: one layout pass with the design geometry.
+    // First display: one layout pass with the saved geometry.
     m_displayed = true;
     Form_Resize();
     if (isActiveWindow())
         Form_Activate();
     else
         // Some window systems never activate the window (no window manager,
-        // offscreen); the saved geometry is applied anyway.
+        // offscreen); the first activation runs anyway.
         QTimer::singleShot(0, this, &MainForm::Form_Activate);
 }
 
@@ -330,6 +395,15 @@ void MainForm::resizeEvent(QResizeEvent* event)
     QMainWindow::resizeEvent(event);
     if (m_displayed)
         Form_Resize();
+}
+
+void MainForm::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    // A move alone stores nothing, but one within a transition (a restore
+    // moves and resizes) pushes the pending store past it.
+    if (m_storeTimer->isActive())
+        m_storeTimer->start();
 }
 
 void MainForm::changeEvent(QEvent* event)
@@ -346,8 +420,10 @@ void MainForm::changeEvent(QEvent* event)
 
 void MainForm::closeEvent(QCloseEvent* event)
 {
-    // Closing ends the program without storing anything.
+    // Closing ends the program without storing anything, also a store still
+    // waiting for the window to settle.
     m_closing = true;
+    m_storeTimer->stop();
     QMainWindow::closeEvent(event);
 }
 
@@ -357,19 +433,16 @@ void MainForm::Menu_Start_Click()
         MenuItem(QString::fromLatin1(name))->setEnabled(true);
     WritePrivateProfileSize();
     setCursor(Qt::BusyCursor);
+    textrove::search::SearchRequest request;
+    request.targetDirectory = m_serchDir->SerchDir()->text().toStdString();
+    for (const QString& word : m_serchList->Words())
+        request.words.push_back(word.toStdString());
     {
-        Form_SerchDialog dlg(*this);
+        Form_SerchDialog dlg(this, std::move(request), *m_serchAns, *m_prompts);
         dlg.exec();
     }
     unsetCursor();
-    if (m_serchAns) {
-        QPlainTextEdit* box = m_serchAns->SerchAns();
-        QTextCursor cursor = box->textCursor();
-        cursor.setPosition(0);
-        box->setTextCursor(cursor);
-        box->horizontalScrollBar()->setValue(0);
-        box->verticalScrollBar()->setValue(0);
-    }
+    m_serchAns->ScrollToStart();
 }
 
 void MainForm::Menu_File_End_Click()
@@ -379,16 +452,13 @@ void MainForm::Menu_File_End_Click()
 
 void MainForm::Menu_File_Clear_Click()
 {
-    if (m_serchAns)
-        m_serchAns->SerchAns()->setPlainText(QString());
+    m_serchAns->Clear();
     for (const char* name : {"Menu_File_Save", "Menu_File_Clear", "Menu_Edit_SelectAll"})
         MenuItem(QString::fromLatin1(name))->setEnabled(false);
 }
 
 void MainForm::Menu_File_Save_Click()
 {
-    if (!m_serchAns)
-        return;
     const QString path = m_prompts->AskSaveFileName(
         this, QStringLiteral("名前を付けて保存"),
         {QStringLiteral("Text File(*.txt)"), QStringLiteral("All Files (*.*)")}, m_lastSaveName);
@@ -415,7 +485,7 @@ void MainForm::Menu_File_Save_Click()
 
 void MainForm::Menu_Edit_Copy_Click()
 {
-    if (!m_serchAns || !m_serchAns->SerchAns()->textCursor().hasSelection())
+    if (!m_serchAns->HasSelection())
         return;
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
@@ -424,9 +494,8 @@ void MainForm::Menu_Edit_Copy_Click()
 
 void MainForm::Menu_Edit_SelectAll_Click()
 {
-    if (m_serchAns)
-        m_serchAns->SerchAns()->selectAll();
-    MenuItem(QStringLiteral("Menu_Edit_Copy"))->setEnabled(true);
+    m_serchAns->SelectAll();
+    m_menuEditCopy->setEnabled(true);
 }
 
 void MainForm::Menu_Help_Topic_Click()

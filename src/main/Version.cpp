@@ -7,7 +7,7 @@
 #include <QScreen>
 #include <QShowEvent>
 
-#include "main/TwipsWidget.h"
+#include "ui/TwipsWidget.h"
 
 using textrove::ApplyTwips;
 using textrove::LogicalDpi;

@@ -1,7 +1,6 @@
 #include "results/Form_SerchAns.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QAction>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
@@ -16,12 +15,11 @@
 
 #include <functional>
 
-#include "conditions/Form_SerchDir.h"
-#include "conditions/Form_SerchList.h"
-#include "main/MainForm.h"
-#include "main/TwipsWidget.h"
+#include "results/PaneCharacters.h"
 #include "results/ResultContextMenu.h"
 #include "results/ResultHighlighter.h"
+#include "ui/PaneHost.h"
+#include "ui/TwipsWidget.h"
 
 namespace {
 
@@ -63,20 +61,6 @@ protected:
 bool IsLineBreakChar(QChar c)
 {
     return c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
-}
-
-// Characters as the capacity counts them: code points, a line break 2.
-qsizetype CountCharacters(QStringView text)
-{
-    qsizetype count = 0;
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = text[i];
-        if (c.isHighSurrogate() && i + 1 < size && text[i + 1].isLowSurrogate())
-            ++i;
-        count += IsLineBreakChar(c) ? 2 : 1;
-    }
-    return count;
 }
 
 // Document text (block and line separators) to CR LF text.
@@ -143,8 +127,8 @@ void MarkBanners(const QTextBlock& first, const QStringList& records,
 
 }  // namespace
 
-Form_SerchAns::Form_SerchAns(MainForm& frame)
-    : QWidget(frame.PaneArea()), m_frame(frame)
+Form_SerchAns::Form_SerchAns(PaneHost& host)
+    : QWidget(host.PaneArea()), m_host(host)
 {
     setObjectName(QStringLiteral("Form_SerchAns"));
     m_layout.pane = {0, 0, textrove::kResultPaneDesignWidth, textrove::kResultPaneDesignHeight};
@@ -179,7 +163,7 @@ Form_SerchAns::Form_SerchAns(MainForm& frame)
             [this](int, int, int) { m_countValid = false; });
 
     m_highlighter = new ResultHighlighter(*m_serchAns);
-    m_contextMenu = new ResultContextMenu(*m_serchAns, [this]() -> Prompts& { return m_frame.PromptsRef(); });
+    m_contextMenu = new ResultContextMenu(*m_serchAns, [this]() -> Prompts& { return m_host.PromptsRef(); });
 }
 
 void Form_SerchAns::SetSearchWords(const QStringList& words)
@@ -194,10 +178,8 @@ void Form_SerchAns::Form_Load()
 
 void Form_SerchAns::SetSize()
 {
-    const float dirHeight = m_frame.SerchDirPane() ? m_frame.SerchDirPane()->Geometry().height : 0.0f;
-    const float listWidth = m_frame.SerchListPane() ? m_frame.SerchListPane()->Geometry().width : 0.0f;
-    m_layout = textrove::LayoutResultPane(m_frame.OuterWidth(), m_frame.OuterHeight(), dirHeight,
-                                          listWidth, m_layout);
+    m_layout = textrove::LayoutResultPane(m_host.OuterWidth(), m_host.OuterHeight(), m_host.SerchDirHeight(),
+                                          m_host.SerchListWidth(), m_layout);
     textrove::ApplyTwips(this, m_layout.pane);
     textrove::ApplyTwips(m_serchAns, m_layout.box);
 }
@@ -223,12 +205,36 @@ qsizetype Form_SerchAns::CharacterCount() const
         const QTextDocument* doc = m_serchAns->document();
         qsizetype count = 0;
         for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
-            count += CountCharacters(block.text());
-        count += 2 * qsizetype(doc->blockCount() - 1);
+            count += textrove::PaneCharacters(block.text());
+        count += textrove::kPaneLineBreak * qsizetype(doc->blockCount() - 1);
         m_count = count;
         m_countValid = true;
     }
     return m_count;
+}
+
+void Form_SerchAns::ScrollToStart()
+{
+    QTextCursor cursor = m_serchAns->textCursor();
+    cursor.setPosition(0);
+    m_serchAns->setTextCursor(cursor);
+    m_serchAns->horizontalScrollBar()->setValue(0);
+    m_serchAns->verticalScrollBar()->setValue(0);
+}
+
+void Form_SerchAns::Clear()
+{
+    m_serchAns->setPlainText(QString());
+}
+
+void Form_SerchAns::SelectAll()
+{
+    m_serchAns->selectAll();
+}
+
+bool Form_SerchAns::HasSelection() const
+{
+    return m_serchAns->textCursor().hasSelection();
 }
 
 bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bool continueLast,
@@ -236,10 +242,10 @@ bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bo
 {
     if (records.isEmpty())
         return true;
-    qsizetype added = continueLast ? -2 : 0;
+    qsizetype added = continueLast ? -textrove::kPaneLineBreak : 0;
     qsizetype units = 0;
     for (const QString& record : records) {
-        added += 2 + CountCharacters(record);
+        added += textrove::kPaneLineBreak + textrove::PaneCharacters(record);
         units += 1 + record.size();
     }
     const qsizetype before = CharacterCount();
@@ -340,6 +346,5 @@ void Form_SerchAns::SerchAns_MouseUp()
 
 void Form_SerchAns::UpdateCopyAvailability()
 {
-    if (QAction* copy = m_frame.MenuItem(QStringLiteral("Menu_Edit_Copy")))
-        copy->setEnabled(m_serchAns->textCursor().hasSelection());
+    emit CopyPossible(HasSelection());
 }

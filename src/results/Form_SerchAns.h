@@ -5,11 +5,11 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "main/Twips.h"
 #include "results/ResultFileBlocks.h"
 #include "results/ResultLayout.h"
+#include "ui/Twips.h"
 
-class MainForm;
+class PaneHost;
 class QLabel;
 class QPlainTextEdit;
 class ResultContextMenu;
@@ -23,17 +23,27 @@ public:
     // Description of an append refused for lack of room.
     static constexpr const char* kFullMessage = "結果表示領域がいっぱいです。";
 
-    explicit Form_SerchAns(MainForm& frame);
+    // A borderless child of the host's pane area.
+    explicit Form_SerchAns(PaneHost& host);
 
     // The pane's load: lays it out once.
     void Form_Load();
     void SetSize();
     textrove::TwipsRect Geometry() const;          // outer rectangle, twips
     textrove::TwipsRect TextBoxGeometry() const;   // SerchAns within the pane, twips
+    // The text box itself, for the pane's own parts and for tests; the
+    // windows use the verbs below.
     QPlainTextEdit* SerchAns() const;
 
-    // Characters the text holds, counted as the capacity counts them.
+    // Characters the text holds, counted as the capacity counts them
+    // (PaneCharacters).
     qsizetype CharacterCount() const;
+    // The caret to the start of the text, the view to its top left corner.
+    void ScrollToStart();
+    // Empties the text.
+    void Clear();
+    void SelectAll();
+    bool HasSelection() const;
 
     // Appends records, each as CR LF followed by the record. Costs time in
     // proportion to the records, not to the text already there. Returns false,
@@ -69,10 +79,15 @@ public:
     void SerchAns_KeyUp();
     void SerchAns_MouseUp();
 
+signals:
+    // Whether the text has a selection to copy, sent after each key or
+    // mouse-button release in SerchAns.
+    void CopyPossible(bool possible);
+
 private:
     void UpdateCopyAvailability();
 
-    MainForm& m_frame;
+    PaneHost& m_host;
     QLabel* m_label1 = nullptr;
     QPlainTextEdit* m_serchAns = nullptr;
     textrove::ResultLayout m_layout;

@@ -8,9 +8,9 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
-#include "main/Prompts.h"
 #include "results/ResultFileBlocks.h"
 #include "text/TextCodec.h"
+#include "ui/Prompts.h"
 
 ResultContextMenu::ResultContextMenu(QPlainTextEdit& box, std::function<Prompts&()> prompts)
     : QObject(&box), m_box(box), m_prompts(std::move(prompts)), m_opener(std::make_unique<FileOpener>())

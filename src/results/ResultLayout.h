@@ -1,7 +1,7 @@
 // Placement of the result pane and its text box, in twips. No Qt.
 #pragma once
 
-#include "main/Twips.h"
+#include "ui/Twips.h"
 
 namespace textrove {
 

@@ -1,7 +1,9 @@
 #include "search/Form_SerchDialog.h"
 
+#include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
+#include <QPainter>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -14,17 +16,23 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <mutex>
 
-#include "conditions/Form_SerchDir.h"
-#include "conditions/Form_SerchList.h"
-#include "main/MainForm.h"
-#include "main/TwipsWidget.h"
+#include <xcb/xcb.h>
+
 #include "results/Form_SerchAns.h"
+#include "results/PaneCharacters.h"
+#include "ui/Prompts.h"
+#include "ui/TwipsWidget.h"
 
 using textrove::ApplyTwips;
+using textrove::kPaneLineBreak;
 using textrove::LogicalDpi;
+using textrove::PaneCharacters;
 using textrove::TwipsRect;
 using textrove::TwipsToPixels;
 
@@ -33,39 +41,6 @@ namespace {
 constexpr float kClientWidth = 3708;
 constexpr float kClientHeight = 1908;
 constexpr std::uint8_t kCancelRequested = 255;
-
-// Characters of a record as the result pane counts them against its
-// capacity: code points, with a paragraph or line separator counting 2
-// (the pane shows it as a line break).
-qsizetype PaneCharacters(const QString& text)
-{
-    qsizetype count = 0;
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate())
-            ++i;
-        count += (c == QChar::ParagraphSeparator || c == QChar::LineSeparator) ? 2 : 1;
-    }
-    return count;
-}
-
-// UTF-16 length of the longest prefix of `text` that PaneCharacters counts
-// as at most `characters`.
-qsizetype PrefixWithin(const QString& text, qsizetype characters)
-{
-    qsizetype count = 0;
-    qsizetype i = 0;
-    while (i < text.size()) {
-        const QChar c = text.at(i);
-        const qsizetype units = c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
-        count += (c == QChar::ParagraphSeparator || c == QChar::LineSeparator) ? 2 : 1;
-        if (count > characters)
-            break;
-        i += units;
-    }
-    return i;
-}
 
 }  // namespace
 
@@ -103,7 +78,7 @@ public:
     bool Append(std::string_view record, std::string& error) override
     {
         QString text = QString::fromUtf8(record.data(), qsizetype(record.size()));
-        const qsizetype needed = 2 + PaneCharacters(text);
+        const qsizetype needed = kPaneLineBreak + PaneCharacters(text);
         if (m_count > m_capacity - needed) {
             error = Form_SerchAns::kFullMessage;
             return false;
@@ -134,7 +109,7 @@ public:
     bool AppendPart(std::string_view part, bool first, bool last, std::string& error) override
     {
         (void)last;
-        const qsizetype lineBreak = first ? 2 : 0;
+        const qsizetype lineBreak = first ? kPaneLineBreak : 0;
         if (m_count > m_capacity - lineBreak) {
             error = Form_SerchAns::kFullMessage;
             return false;
@@ -144,7 +119,7 @@ public:
         qsizetype characters = PaneCharacters(text);
         const bool fits = characters <= room;
         if (!fits) {
-            text.truncate(PrefixWithin(text, room));
+            text.truncate(textrove::PanePrefixWithin(text, room));
             characters = PaneCharacters(text);
         }
         m_count += lineBreak + characters;
@@ -262,10 +237,12 @@ private:
     bool m_pathPending = false; // its banner has not come yet
 };
 
-Form_SerchDialog::Form_SerchDialog(MainForm& frame)
-    : QDialog(&frame,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_frame(frame),
+Form_SerchDialog::Form_SerchDialog(QWidget* parent, textrove::search::SearchRequest request,
+                                   Form_SerchAns& pane, Prompts& prompts)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_request(std::move(request)),
+      m_pane(pane),
+      m_prompts(prompts),
       m_channel(std::make_unique<Channel>())
 {
     setObjectName(QStringLiteral("Form_SerchDialog"));
@@ -318,11 +295,45 @@ textrove::search::CancelFlag& Form_SerchDialog::CancelFlagRef()
     return m_cancelFlag;
 }
 
+namespace {
+
+// Window managers give a dialog a close command (Alt+F4) and buttons whatever
+// its Motif hints ask; a splash window gets neither, and no caption bar
+// either. Only the window manager's view changes: Qt still treats the window
+// as a modal dialog. Set before the window is mapped; X11 only.
+void ShowAsSplashToWindowManager(QWidget& window)
+{
+    // Other platforms (offscreen among them) may answer for X11 without a connection.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return;
+    auto atom = [connection](const char* name) {
+        const xcb_intern_atom_cookie_t cookie =
+            xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+        const xcb_atom_t id = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return id;
+    };
+    const xcb_atom_t type = atom("_NET_WM_WINDOW_TYPE");
+    const xcb_atom_t splash = atom("_NET_WM_WINDOW_TYPE_SPLASH");
+    if (type == XCB_ATOM_NONE || splash == XCB_ATOM_NONE)
+        return;
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window.winId()), type,
+                        XCB_ATOM_ATOM, 32, 1, &splash);
+}
+
+}  // namespace
+
 void Form_SerchDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (event->spontaneous() || m_running)
         return;
+    ShowAsSplashToWindowManager(*this);
     if (QWidget* owner = parentWidget()) {
         const QRect ownerFrame = owner->window()->frameGeometry();
         QRect mine = frameGeometry();
@@ -339,26 +350,19 @@ void Form_SerchDialog::Form_Activate()
     m_cancelFlag.store(0);
     m_cancel->setEnabled(true);
 
-    textrove::search::SearchRequest request;
-    if (Form_SerchDir* dirPane = m_frame.SerchDirPane())
-        request.targetDirectory = dirPane->SerchDir()->text().toStdString();
-    if (Form_SerchList* listPane = m_frame.SerchListPane()) {
-        for (const QString& word : listPane->Words())
-            request.words.push_back(word.toStdString());
-    }
-    if (Form_SerchAns* pane = m_frame.SerchAnsPane(); pane && m_frame.SerchListPane())
-        pane->SetSearchWords(m_frame.SerchListPane()->Words());
-    const Form_SerchAns* ansPane = m_frame.SerchAnsPane();
-    const qsizetype startCount = ansPane ? ansPane->CharacterCount() : 0;
-    const qsizetype capacity = ansPane ? ansPane->Capacity() : Form_SerchAns::kCapacity;
+    QStringList words;
+    for (const std::string& word : m_request.words)
+        words << QString::fromStdString(word);
+    m_pane.SetSearchWords(words);
 
-    m_sink = std::make_unique<Sink>(*this, *m_channel, startCount, capacity);
+    m_sink = std::make_unique<Sink>(*this, *m_channel, m_pane.CharacterCount(), m_pane.Capacity());
     m_running = true;
     m_deliveryTimer->start();
-    m_worker = std::thread([this, request = std::move(request)] {
+    // The worker reads only m_request (const) and writes through m_sink.
+    m_worker = std::thread([this] {
         try {
             textrove::search::SearchEngine engine(*m_sink, m_cancelFlag);
-            engine.SearchCharacter(request);
+            engine.SearchCharacter(m_request);
         } catch (const std::exception& e) {
             // Reported like a failed append; the records taken so far stay
             // and the dialog still closes.
@@ -377,6 +381,20 @@ void Form_SerchDialog::reject()
 {
     if (m_cancel->isEnabled())
         Cancel_Click();
+}
+
+void Form_SerchDialog::closeEvent(QCloseEvent* event)
+{
+    // The dialog ends through accept() alone, when the walk has ended.
+    event->ignore();
+}
+
+void Form_SerchDialog::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Shadow));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void Form_SerchDialog::DeliverPending()
@@ -406,11 +424,8 @@ void Form_SerchDialog::DeliverPending()
         m_serchingFile->setPlainText(scanning);
     if (records.isEmpty())
         return;
-    Form_SerchAns* pane = m_frame.SerchAnsPane();
-    if (!pane)
-        return;
     QString error;
-    if (!pane->AppendRecords(records, &error, continues, paths)) {
+    if (!m_pane.AppendRecords(records, &error, continues, paths)) {
         // The worker's count should have refused these records already; if the
         // pane disagrees, take the same failure path as a refused record.
         ShowFailure(error.isEmpty() ? QString::fromUtf8(Form_SerchAns::kFullMessage) : error);
@@ -426,14 +441,13 @@ void Form_SerchDialog::WorkerFinished()
     m_deliveryTimer->stop();
     DeliverPending();
     // The pane scrolls over the whole result as soon as the dialog is gone.
-    if (Form_SerchAns* pane = m_frame.SerchAnsPane())
-        pane->FlushDocumentSize();
+    m_pane.FlushDocumentSize();
     m_cancel->setEnabled(false);
     accept();
 }
 
 void Form_SerchDialog::ShowFailure(const QString& description)
 {
-    m_frame.PromptsRef().Message(this, QStringLiteral("Textrove"), description,
+    m_prompts.Message(this, QStringLiteral("Textrove"), description,
                                  QMessageBox::Critical);
 }

@@ -10,7 +10,8 @@
 
 #include "search/engine/SearchEngine.h"
 
-class MainForm;
+class Form_SerchAns;
+class Prompts;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -22,7 +23,11 @@ public:
     // Most time between two hand-overs of records or progress to the window.
     static constexpr int kDeliveryIntervalMs = 50;
 
-    explicit Form_SerchDialog(MainForm& frame);
+    // A dialog over `parent` that runs `request` each time it is shown,
+    // appending to `pane`; its message boxes go through `prompts`. The pane
+    // and the prompts outlive the dialog.
+    Form_SerchDialog(QWidget* parent, textrove::search::SearchRequest request, Form_SerchAns& pane,
+                     Prompts& prompts);
     // Cancels a running search and joins its worker.
     ~Form_SerchDialog() override;
 
@@ -40,8 +45,13 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    // Escape and a close request cancel the search; they never close the dialog.
+    // Escape cancels the search; it never closes the dialog.
     void reject() override;
+    // A close request (a window manager's close command) does nothing: the
+    // dialog cannot be closed by the user.
+    void closeEvent(QCloseEvent* event) override;
+    // Its own border: window managers draw none around it (see showEvent).
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     class Channel;
@@ -51,7 +61,9 @@ private:
     void WorkerFinished();   // UI thread: last delivery, join, close
     void ShowFailure(const QString& description);
 
-    MainForm& m_frame;
+    const textrove::search::SearchRequest m_request;
+    Form_SerchAns& m_pane;
+    Prompts& m_prompts;
     QLabel* m_label1 = nullptr;
     QPlainTextEdit* m_serchingFile = nullptr;
     QPushButton* m_cancel = nullptr;

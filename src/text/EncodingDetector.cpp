@@ -1,6 +1,6 @@
 #include "text/EncodingDetector.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <cstring>
 #include <string_view>
@@ -89,17 +89,81 @@ void EncodingDetector::FeedUtf8(const unsigned char* p, std::size_t n)
 
 namespace {
 
-// Bits of a 64-byte block (four loaded lanes) whose bytes satisfy `test`.
-template <typename Test>
-std::uint64_t Mask64(const __m128i (&v)[4], Test test)
+// What FeedEuc needs of a 64-byte block, a bit per byte: high bytes; high
+// bytes that may be in EUC-JP (A1-FE, 8E, 8F); 8E; 8F; E0-FF (past a
+// half-width katakana trail); A4 and A5 (the kana rows). All but `hi` are
+// left 0 when `hi` is.
+struct BlockMasks {
+    std::uint64_t hi, valid, kana8e, three, pastDf, kanaRows;
+};
+
+BlockMasks MasksSse2(const unsigned char* b)
 {
-    std::uint64_t m = 0;
-    for (int k = 0; k < 4; ++k)
-        m |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(test(v[k])))) << (16 * k);
+    __m128i v[4];
+    for (int k = 0; k < 4; ++k) v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16 * k));
+    auto mask = [&v](auto test) {
+        std::uint64_t m = 0;
+        for (int k = 0; k < 4; ++k)
+            m |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(test(v[k])))) << (16 * k);
+        return m;
+    };
+    BlockMasks m{};
+    m.hi = mask([](__m128i x) { return x; });
+    if (m.hi == 0) return m;
+    auto is = [](int c) { return _mm_set1_epi8(static_cast<char>(c)); };
+    m.kana8e = mask([&](__m128i x) { return _mm_cmpeq_epi8(x, is(0x8E)); });
+    m.three = mask([&](__m128i x) { return _mm_cmpeq_epi8(x, is(0x8F)); });
+    m.valid = m.kana8e | m.three | mask([&](__m128i x) {
+        return _mm_cmpeq_epi8(_mm_max_epu8(x, is(0xA1)), _mm_min_epu8(x, is(0xFE)));
+    });
+    m.pastDf = mask([&](__m128i x) { return _mm_cmpeq_epi8(_mm_max_epu8(x, is(0xE0)), x); });
+    m.kanaRows = mask([&](__m128i x) { return _mm_cmpeq_epi8(_mm_and_si128(x, is(0xFE)), is(0xA4)); });
     return m;
 }
 
+// Lambdas would not take the target, so the lanes are spelt out.
+__attribute__((target("avx2"))) inline std::uint64_t Bits(__m256i low, __m256i high)
+{
+    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm256_movemask_epi8(low))) |
+           static_cast<std::uint64_t>(static_cast<unsigned>(_mm256_movemask_epi8(high))) << 32;
+}
+
+__attribute__((target("avx2"))) BlockMasks MasksAvx2(const unsigned char* b)
+{
+    const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b));
+    const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + 32));
+    BlockMasks m{};
+    m.hi = Bits(v0, v1);
+    if (m.hi == 0) return m;
+    const __m256i e8 = _mm256_set1_epi8(static_cast<char>(0x8E)), f8 = _mm256_set1_epi8(static_cast<char>(0x8F));
+    const __m256i a1 = _mm256_set1_epi8(static_cast<char>(0xA1)), fe = _mm256_set1_epi8(static_cast<char>(0xFE));
+    const __m256i e0 = _mm256_set1_epi8(static_cast<char>(0xE0)), a4 = _mm256_set1_epi8(static_cast<char>(0xA4));
+    m.kana8e = Bits(_mm256_cmpeq_epi8(v0, e8), _mm256_cmpeq_epi8(v1, e8));
+    m.three = Bits(_mm256_cmpeq_epi8(v0, f8), _mm256_cmpeq_epi8(v1, f8));
+    m.valid = m.kana8e | m.three |
+              Bits(_mm256_cmpeq_epi8(_mm256_max_epu8(v0, a1), _mm256_min_epu8(v0, fe)),
+                   _mm256_cmpeq_epi8(_mm256_max_epu8(v1, a1), _mm256_min_epu8(v1, fe)));
+    m.pastDf = Bits(_mm256_cmpeq_epi8(_mm256_max_epu8(v0, e0), v0), _mm256_cmpeq_epi8(_mm256_max_epu8(v1, e0), v1));
+    m.kanaRows = Bits(_mm256_cmpeq_epi8(_mm256_and_si256(v0, fe), a4), _mm256_cmpeq_epi8(_mm256_and_si256(v1, fe), a4));
+    return m;
+}
+
+BlockMasks (*const kMasks)(const unsigned char*) = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? MasksAvx2 : MasksSse2;
+}();
+
 constexpr std::uint64_t kEven = 0x5555555555555555ull;
+
+// Inline: the baseline target has no popcnt instruction, and the library
+// call it would make costs more than this.
+inline std::uint64_t PopCount(std::uint64_t x)
+{
+    x -= (x >> 1) & kEven;
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return (x * 0x0101010101010101ull) >> 56;
+}
 
 }  // namespace
 
@@ -107,8 +171,9 @@ constexpr std::uint64_t kEven = 0x5555555555555555ull;
 // A1-FE: each run of high bytes is two-byte characters from its first byte,
 // so the leads are the bytes at even distance from the run's start (found
 // with one addition, as for runs of backslashes), and each must be
-// followed by a high byte. 8E (half-width katakana) is a two-byte lead too.
-// Blocks with 8F or a byte that starts nothing go byte by byte.
+// followed by a high byte. 8E (half-width katakana) is a two-byte lead too;
+// 8F (three bytes) cuts the run. Blocks with a byte that starts nothing, or
+// with 8F in their last two bytes, go byte by byte.
 void EncodingDetector::FeedEuc(const unsigned char* p, std::size_t n)
 {
     std::size_t i = 0;
@@ -116,38 +181,28 @@ void EncodingDetector::FeedEuc(const unsigned char* p, std::size_t n)
     int due = m_eucDue;
     unsigned char lead = m_eucLead;
     bool formed = true;
-    const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
-    const __m128i low = _mm_set1_epi8(0x21);   // A1 after the flip
-    const __m128i high = _mm_set1_epi8(0x7E);  // FE after the flip
-    const __m128i even = _mm_set1_epi8(static_cast<char>(0xFE));
-    const __m128i kanaLead = _mm_set1_epi8(static_cast<char>(0xA4));
-    const __m128i e8 = _mm_set1_epi8(static_cast<char>(0x8E));
     std::size_t scalarTo = 0;
     while (i < n && formed) {
         if (due == 0 && i >= scalarTo && i + 64 <= n) {
             const unsigned char* b = p + i;
-            __m128i lanes[4];
-            for (int k = 0; k < 4; ++k) lanes[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16 * k));
-            const std::uint64_t hi = Mask64(lanes, [](__m128i v) { return v; });
+            const BlockMasks m = kMasks(b);
+            const std::uint64_t hi = m.hi, kana8e = m.kana8e, three = m.three;
             if (hi == 0) {
                 i += 64;
                 continue;
             }
-            const std::uint64_t two = Mask64(lanes, [&](__m128i v) {
-                const __m128i x = _mm_xor_si128(v, flip);  // A1-FE become 0x21-0x7E
-                return _mm_andnot_si128(_mm_or_si128(_mm_cmplt_epi8(x, low), _mm_cmpgt_epi8(x, high)),
-                                        _mm_set1_epi8(-1));
-            });
-            const std::uint64_t kana8e = Mask64(lanes, [&](__m128i v) { return _mm_cmpeq_epi8(v, e8); });
-            if ((hi & ~(two | kana8e)) == 0) {
-                const std::uint64_t starts = hi & ~(hi << 1);
-                const std::uint64_t evenRuns = hi & ~(hi + (starts & kEven));
-                std::uint64_t leads = (evenRuns & kEven) | (hi & ~evenRuns & ~kEven);
+            if ((hi & ~m.valid) == 0 && (three >> 62) == 0) {
+                // 8F is never a trail, so it starts a character: its two
+                // trails must be A1-FE, and the run after them starts afresh.
+                const std::uint64_t threeTrails = three << 1 | three << 2;
+                const std::uint64_t run = hi & ~(three | threeTrails);
+                const std::uint64_t starts = run & ~(run << 1);
+                const std::uint64_t evenRuns = run & ~(run + (starts & kEven));
+                std::uint64_t leads = (evenRuns & kEven) | (run & ~evenRuns & ~kEven);
                 // Every lead has a trail; 8E only leads, and its trail is at most DF.
-                const std::uint64_t pastDf = kana8e ? Mask64(lanes, [&](__m128i v) {
-                    return _mm_cmpgt_epi8(_mm_xor_si128(v, flip), _mm_set1_epi8(0x5F));
-                }) : 0;
-                if (((leads << 1) & ~hi) != 0 || (kana8e & ~leads) != 0 || (((kana8e & leads) << 1) & pastDf) != 0) {
+                const std::uint64_t two = m.valid & ~(kana8e | three);
+                if (((leads << 1) & ~run) != 0 || (threeTrails & ~two) != 0 || (kana8e & ~leads) != 0 ||
+                    (((kana8e & leads) << 1) & m.pastDf) != 0) {
                     formed = false;
                     break;
                 }
@@ -156,10 +211,8 @@ void EncodingDetector::FeedEuc(const unsigned char* p, std::size_t n)
                     lead = b[63];
                     leads &= ~(std::uint64_t{1} << 63);
                 }
-                const std::uint64_t kanaBytes =
-                    Mask64(lanes, [&](__m128i v) { return _mm_cmpeq_epi8(_mm_and_si128(v, even), kanaLead); });
-                multi += static_cast<std::uint64_t>(__builtin_popcountll(leads));
-                kana += static_cast<std::uint64_t>(__builtin_popcountll(leads & kanaBytes));
+                multi += PopCount(leads) + PopCount(three);
+                kana += PopCount(leads & m.kanaRows);
                 i += 64;
                 continue;
             }

@@ -28,9 +28,15 @@ struct EucTables {
     std::array<char32_t, 94 * 94> twoByte{};    // A1-FE A1-FE
     std::array<char32_t, 94 * 94> threeByte{};  // 8F A1-FE A1-FE
     std::array<char32_t, 94> kana{};            // 8E A1-FE
-    // twoByte as output: the UTF-8 bytes (or kInvalidByte) in the low three
-    // bytes, their count in the top one; 0 for a character past three bytes.
-    std::array<std::uint32_t, 94 * 94> twoByteUtf8{};
+    // Characters as output: the UTF-8 bytes (or kInvalidByte) in the low
+    // three bytes, their count in the top one; 0 where the slow path decides
+    // (a character past three bytes, a byte pair that is no character).
+    // pairUtf8 is keyed by two bytes as loaded little-endian, so a run of
+    // pairs takes one lookup each: EUC-JP A1-FE pairs and 8E with half-width
+    // katakana. ISO-2022-JP's 21-7E pairs are the A1-FE ones without the
+    // high bits.
+    std::array<std::uint32_t, 65536> pairUtf8{};
+    std::array<std::uint32_t, 94 * 94> threeByteUtf8{};  // after 8F
 };
 
 inline unsigned char* PutUtf8(unsigned char* o, char32_t c)
@@ -53,6 +59,10 @@ inline unsigned char* PutUtf8(unsigned char* o, char32_t c)
     return o;
 }
 
+
+// The key of pairUtf8 for the bytes `lead` `trail` (one 16-bit load).
+inline std::size_t PairKey(const unsigned char* p) { return p[0] | p[1] << 8; }
+inline std::size_t PairKey(std::size_t lead, std::size_t trail) { return lead | trail << 8; }
 
 const EucTables& Tables()
 {
@@ -91,13 +101,20 @@ const EucTables& Tables()
             t->kana[a] = one(kana, 2);
         }
         ucnv_close(cnv);
-        for (std::size_t k = 0; k < t->twoByte.size(); ++k) {
-            const char32_t c = t->twoByte[k];
-            if (c >= 0x10000) continue;
+        auto packed = [](char32_t c) -> std::uint32_t {
+            if (c >= 0x10000) return 0;
             unsigned char bytes[4] = {kInvalidByte, 0, 0, 0};
             const auto length = static_cast<std::uint32_t>(c == 0 ? 1 : PutUtf8(bytes, c) - bytes);
-            t->twoByteUtf8[k] = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | length << 24;
+            return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | length << 24;
+        };
+        for (std::size_t a = 0; a < 94; ++a) {
+            for (std::size_t b = 0; b < 94; ++b) {
+                const std::uint32_t e = packed(t->twoByte[a * 94 + b]);
+                t->pairUtf8[PairKey(0xA1 + a, 0xA1 + b)] = e;
+                t->threeByteUtf8[a * 94 + b] = packed(t->threeByte[a * 94 + b]);
+            }
         }
+        for (std::size_t b = 0; b <= 0xDF - 0xA1; ++b) t->pairUtf8[PairKey(0x8E, 0xA1 + b)] = packed(t->kana[b]);
         return t;
     }();
     return *tables;
@@ -116,13 +133,6 @@ inline unsigned char* PutChar(unsigned char* o, char32_t c)
         return o;
     }
     return PutUtf8(o, c);
-}
-
-inline bool Ascii8(const unsigned char* p)
-{
-    std::uint64_t w;
-    std::memcpy(&w, p, 8);
-    return (w & 0x8080808080808080ull) == 0;
 }
 
 // Eight bytes below 0x80 and none of them ESC.
@@ -189,7 +199,29 @@ std::size_t StreamDecoder::Utf16(const unsigned char* in, std::size_t n, bool fi
             o += 8;
             i += 16;
         }
-        // Units of three UTF-8 bytes (all of Japanese), written as four.
+        // Units of three UTF-8 bytes (all of Japanese), eight at a time and
+        // then one by one, each written as four.
+        while (i + 16 <= n) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            if (!le) v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+            const __m128i top = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xF800)));
+            const __m128i shortOrSurrogate = _mm_or_si128(_mm_cmpeq_epi16(top, _mm_setzero_si128()),
+                                                          _mm_cmpeq_epi16(top, _mm_set1_epi16(static_cast<short>(0xD800))));
+            if (_mm_movemask_epi8(shortOrSurrogate) != 0) break;
+            for (const __m128i u : {_mm_unpacklo_epi16(v, _mm_setzero_si128()), _mm_unpackhi_epi16(v, _mm_setzero_si128())}) {
+                // E0|u>>12, 80|(u>>6)&3F, 80|u&3F in the low three bytes of each lane
+                const __m128i e = _mm_or_si128(
+                    _mm_or_si128(_mm_srli_epi32(u, 12), _mm_and_si128(_mm_slli_epi32(u, 2), _mm_set1_epi32(0x3F00))),
+                    _mm_or_si128(_mm_and_si128(_mm_slli_epi32(u, 16), _mm_set1_epi32(0x3F0000)), _mm_set1_epi32(0x8080E0)));
+                alignas(16) std::uint32_t lanes[4];
+                _mm_store_si128(reinterpret_cast<__m128i*>(lanes), e);
+                for (const std::uint32_t lane : lanes) {
+                    std::memcpy(o, &lane, 4);
+                    o += 3;
+                }
+            }
+            i += 16;
+        }
         while (i + 2 <= n) {
             const std::uint32_t u = unit(i);
             if (u < 0x800 || (u >= 0xD800 && u <= 0xDFFF)) break;
@@ -230,31 +262,50 @@ std::size_t StreamDecoder::Utf16(const unsigned char* in, std::size_t n, bool fi
 std::size_t StreamDecoder::EucJp(const unsigned char* in, std::size_t n, bool final, unsigned char*& out) const
 {
     const EucTables& t = Tables();
+    const std::uint32_t* pairs = t.pairUtf8.data();
     unsigned char* o = out;
     std::size_t i = 0;
+    // Each fast step writes up to 16 bytes past its output: while 16 input
+    // bytes remain the output has room for 48.
     while (i < n) {
         const unsigned char b = in[i];
         if (b < 0x80) {
-            *o++ = b;
-            ++i;
-            while (i + 8 <= n && Ascii8(in + i)) {
-                std::memcpy(o, in + i, 8);
-                o += 8;
-                i += 8;
+            // ASCII 16 bytes at a time, stored whole and kept up to the
+            // first high byte.
+            while (i + 16 <= n) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
+                const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
+                if (high != 0) {
+                    const auto k = static_cast<std::size_t>(__builtin_ctz(high));
+                    o += k;
+                    i += k;
+                    break;
+                }
+                o += 16;
+                i += 16;
             }
+            while (i < n && in[i] < 0x80) *o++ = in[i++];
             continue;
         }
-        // The common case: two-byte characters of three UTF-8 bytes at most,
-        // written as four (the output has room: two bytes in, three out).
+        // Two-byte characters and half-width katakana of three UTF-8 bytes
+        // at most, written as four (two bytes in, three out), with 8F
+        // characters among them; ASCII or anything else ends the run.
         const std::size_t before = i;
         while (i + 2 <= n) {
-            const unsigned x = in[i] - 0xA1u, y = in[i + 1] - 0xA1u;
-            if ((x > 0x5D) | (y > 0x5D)) break;
-            const std::uint32_t e = t.twoByteUtf8[x * 94 + y];
-            if (e == 0) break;
+            std::uint32_t e = pairs[PairKey(in + i)];
+            std::size_t length = 2;
+            if (e == 0) {
+                if (in[i] != 0x8F || i + 3 > n) break;
+                const unsigned y = in[i + 1] - 0xA1u, z = in[i + 2] - 0xA1u;
+                if ((y > 0x5D) | (z > 0x5D)) break;
+                e = t.threeByteUtf8[y * 94 + z];
+                if (e == 0) break;
+                length = 3;
+            }
             std::memcpy(o, &e, 4);
             o += e >> 24;
-            i += 2;
+            i += length;
         }
         if (i != before) continue;
         const std::size_t length = b == 0x8F ? 3 : 2;
@@ -291,11 +342,45 @@ std::size_t StreamDecoder::EucJp(const unsigned char* in, std::size_t n, bool fi
 std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, bool final, unsigned char*& out)
 {
     const EucTables& t = Tables();
+    const std::uint32_t* pairs = t.pairUtf8.data();
     unsigned char* o = out;
     std::size_t i = 0;
     std::uint8_t g0 = m_state.designation;
+    const __m128i esc = _mm_set1_epi8(kEsc);
     while (i < n) {
+        if (g0 == kAscii) {
+            // Every byte below 0x80 but ESC is itself: 16 at a time, stored
+            // whole and kept up to the first ESC or high byte.
+            while (i + 16 <= n) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
+                const auto stop = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(v, _mm_cmpeq_epi8(v, esc))));
+                if (stop != 0) {
+                    const auto k = static_cast<std::size_t>(__builtin_ctz(stop));
+                    o += k;
+                    i += k;
+                    break;
+                }
+                o += 16;
+                i += 16;
+            }
+            while (i < n && in[i] < 0x80 && in[i] != kEsc) *o++ = in[i++];
+            if (i == n) break;
+        }
         const unsigned char b = in[i];
+        if (b == kEsc && i + 3 <= n) {  // the common designations at once
+            const unsigned char i1 = in[i + 1], f = in[i + 2];
+            if (i1 == '$' && (f == 'B' || f == '@')) {
+                g0 = kKanji;
+                i += 3;
+                continue;
+            }
+            if (i1 == '(' && f == 'B') {
+                g0 = kAscii;
+                i += 3;
+                continue;
+            }
+        }
         if (b == kEsc) {
             std::size_t k = i + 1;
             while (k < n && k - i < kMaxHeld && InGraphic(in[k], 0x20, 0x2F)) ++k;
@@ -353,9 +438,9 @@ std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, boo
         default: {  // kKanji: JIS X 0208 pairs, a run of them in a tight loop
             const std::size_t before = i;
             while (i + 2 <= n) {
-                const unsigned x = in[i] - 0x21u, y = in[i + 1] - 0x21u;
-                if ((x > 0x5D) | (y > 0x5D)) break;
-                const std::uint32_t e = t.twoByteUtf8[x * 94 + y];
+                // 0E would meet the half-width katakana; high bytes meet 0s.
+                if (in[i] == 0x0E) break;
+                const std::uint32_t e = pairs[PairKey(in + i) ^ 0x8080];
                 if (e == 0) break;
                 std::memcpy(o, &e, 4);
                 o += e >> 24;
@@ -369,7 +454,7 @@ std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, boo
             }
             if (i + 1 < n && InGraphic(in[i + 1], 0x21, 0x7E)) {
                 const std::size_t cell = static_cast<std::size_t>(b - 0x21) * 94 + (in[i + 1] - 0x21);
-                if (const std::uint32_t e = t.twoByteUtf8[cell]) {
+                if (const std::uint32_t e = pairs[PairKey(in + i) ^ 0x8080]) {
                     std::memcpy(o, &e, 4);
                     o += e >> 24;
                 } else {

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "text/TextCodec.h"
+#include "text/Encoding.h"
 
 namespace textrove::text {
 

@@ -376,23 +376,6 @@ bool HasHighByte(std::string_view bytes)
     return false;
 }
 
-std::size_t Utf8BomLength(std::string_view bytes)
-{
-    return (bytes.size() >= 3 && bytes[0] == '\xEF' && bytes[1] == '\xBB' && bytes[2] == '\xBF')
-               ? 3
-               : 0;
-}
-
-std::size_t BomLength(std::string_view bytes, Encoding encoding)
-{
-    switch (encoding) {
-    case Encoding::Cp932: return 0;
-    case Encoding::Utf16Le: return bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE' ? 2 : 0;
-    case Encoding::Utf16Be: return bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF' ? 2 : 0;
-    default: return Utf8BomLength(bytes);
-    }
-}
-
 void DecodeAppend(std::string_view bytes, Encoding encoding, std::u32string& out)
 {
     if (encoding == Encoding::Utf8) {

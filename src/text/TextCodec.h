@@ -7,16 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "text/Encoding.h"
+
 namespace textrove::text {
-
-enum class Encoding { Utf8, Cp932, Utf16Le, Utf16Be, Iso2022Jp, EucJp };
-
-// The encodings that are searched by decoding them to UTF-8 first
-// (StreamDecoder), all but UTF-8 and CP932.
-constexpr bool ReadThroughUtf8(Encoding e)
-{
-    return e != Encoding::Utf8 && e != Encoding::Cp932;
-}
 
 // Stands in a decoded line for a byte sequence that is not valid in the file's
 // encoding. It is no code point, so no search word can ever match it; it is
@@ -46,11 +39,6 @@ bool HasHighByte(std::string_view bytes);
 // 5. CP932 (the byte-order mark, if any, then read as CP932 bytes).
 Encoding DetectEncoding(std::string_view bytes);
 
-// Length of a leading UTF-8 byte-order mark (3 or 0).
-std::size_t Utf8BomLength(std::string_view bytes);
-// Length of the byte-order mark that is not part of a file's text in the
-// given encoding (0 for CP932).
-std::size_t BomLength(std::string_view bytes, Encoding encoding);
 
 // Length of the prefix of p[0, n) that ends before a UTF-8 sequence cut off
 // at the end (a read block may stop inside a character).

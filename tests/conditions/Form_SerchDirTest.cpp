@@ -1,11 +1,11 @@
 // The target directory pane in a real main window: load, the store on every
-// change, browsing, and both condition panes' place in the frame.
+// change, browsing, and the panes' place in the frame.
 #include <sys/stat.h>
 
-#include "main/TwipsWidget.h"
 #include "search_gui/GuiTestSupport.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
+#include "ui/TwipsWidget.h"
 
 namespace {
 
@@ -87,11 +87,15 @@ TEST_F(Form_SerchDirTest, ConditionPanesFollowTheFrame)
     m_frame->SetOuterSize(9000, 6000);
     m_frame->SerchDirPane()->SetSize();
     m_frame->SerchListPane()->SetSize();
+    Pane().SetSize();
     const float w = m_frame->OuterWidth(), h = m_frame->OuterHeight();
     EXPECT_EQ(Text()->width(), textrove::TwipsToPixels(w - 152 - 893, textrove::LogicalDpi()));
     const textrove::TwipsRect list = m_frame->SerchListPane()->Geometry();
     EXPECT_FLOAT_EQ(list.left, w - 1998);
     EXPECT_FLOAT_EQ(list.height, h - 1353);
+    // The result pane takes the other two panes' extents through the frame.
+    const textrove::TwipsRect result = Pane().Geometry();
+    EXPECT_EQ(QList<float>({result.top, result.width}), QList<float>({m_frame->SerchDirPane()->Geometry().height, w - list.width - 151}));
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 # directory, the built program driven only through X input events (xdotool),
 # controls found from the window position and their twips geometry.
 #
-# A test script sets E2E_NAME and sources this file with its arguments:
+# A test script sets E2E_NAME (and WM=openbox to run under that window
+# manager) and sources this file with its arguments:
 #   <textrove> <textrove-search> <output root>
 # Exit status: 0 pass, 1 fail (screenshot left in <output root>/<E2E_NAME>/),
 # 77 skipped because a tool is missing.
@@ -15,7 +16,8 @@ OUT=${3:?output directory}/${E2E_NAME:?}
 rm -rf "$OUT"
 mkdir -p "$OUT"
 
-for tool in Xvfb xdotool import xwininfo awk cmp od; do
+WM=${WM:-}
+for tool in Xvfb xdotool import xwininfo xprop awk cmp od $WM; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "SKIP: $tool is not installed" >&2
         exit 77
@@ -23,7 +25,7 @@ for tool in Xvfb xdotool import xwininfo awk cmp od; do
 done
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/textrove-e2e.XXXXXX")
-export XDG_CONFIG_HOME=$WORK/config
+export XDG_CONFIG_HOME=$WORK/config XDG_CACHE_HOME=$WORK/cache
 INI=$XDG_CONFIG_HOME/Textroveini
 export QT_QPA_PLATFORM=xcb LANG=C.UTF-8 XDG_RUNTIME_DIR=$WORK/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
@@ -31,6 +33,7 @@ unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_ENABLE_HIGHDPI_SCALING QT_FONT_
       QT_AUTO_SCREEN_SCALE_FACTOR QT_STYLE_OVERRIDE 2>/dev/null || true
 
 XVFB_PID=
+WM_PID=
 APP_PID=
 WIN=
 TPP=15          # twips per pixel at 96 DPI
@@ -60,6 +63,10 @@ on_exit() {
         kill "$APP_PID" 2>/dev/null
         sleep 0.3
         kill -9 "$APP_PID" 2>/dev/null
+    fi
+    if [[ -n $WM_PID ]]; then
+        kill "$WM_PID" 2>/dev/null
+        wait "$WM_PID" 2>/dev/null
     fi
     if [[ -n $XVFB_PID ]]; then
         kill "$XVFB_PID" 2>/dev/null
@@ -106,6 +113,7 @@ start_x() {
             if ! kill -0 "$XVFB_PID" 2>/dev/null; then break; fi
             if xwininfo -root >/dev/null 2>&1; then
                 log "Xvfb on $DISPLAY"
+                [[ -n $WM ]] && start_wm
                 return 0
             fi
             sleep 0.05
@@ -115,6 +123,19 @@ start_x() {
         XVFB_PID=
     done
     fail "could not start Xvfb"
+}
+
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+
+# The window manager named by WM, with its stock configuration.
+start_wm() {
+    case $WM in
+    openbox) openbox --sm-disable >"$OUT/wm.log" 2>&1 & ;;
+    *) fail "unknown window manager '$WM'" ;;
+    esac
+    WM_PID=$!
+    wait_for 10 "$WM to manage the screen" wm_running
+    log "$WM running"
 }
 
 # ---- settings file ---------------------------------------------------------
@@ -145,10 +166,22 @@ window_id() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1;
 
 app_alive() { [[ -n $APP_PID ]] && kill -0 "$APP_PID" 2>/dev/null; }
 
+# The client window's place on the screen and size (WX WY WW WH), and the
+# window manager's frame around it (FX FY FW FH; the same rectangle without
+# one). xdotool's own geometry is off by the frame under a window manager.
 read_geometry() {
-    local X Y WIDTH HEIGHT SCREEN
-    eval "$(xdotool getwindowgeometry --shell "$WIN")"
-    WX=$X WY=$Y WW=$WIDTH WH=$HEIGHT
+    local info ext
+    info=$(xwininfo -id "$WIN" 2>/dev/null) || return 1
+    read -r WX WY WW WH < <(awk -F: '
+        /Absolute upper-left X/ { x = $2 } /Absolute upper-left Y/ { y = $2 }
+        /^ *Width/ { w = $2 } /^ *Height/ { h = $2 }
+        END { print x + 0, y + 0, w + 0, h + 0 }' <<<"$info")
+    local l=0 r=0 t=0 b=0
+    ext=$(xprop -id "$WIN" _NET_FRAME_EXTENTS 2>/dev/null)
+    if [[ $ext == *=* ]]; then
+        IFS=', ' read -r l r t b <<<"${ext#*= }"
+    fi
+    FX=$((WX - l)) FY=$((WY - t)) FW=$((WW + l + r)) FH=$((WH + t + b))
 }
 
 # start_app [ARGUMENT]...: the arguments go to textrove.

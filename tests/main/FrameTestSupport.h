@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextCursor>
 
 #include <gtest/gtest.h>
@@ -12,10 +13,10 @@
 #include <memory>
 
 #include "main/MainForm.h"
-#include "main/Prompts.h"
 #include "results/Form_SerchAns.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
+#include "ui/Prompts.h"
 
 namespace textrove::testing {
 
@@ -33,15 +34,18 @@ protected:
         frame.reset();
         m_oldXdg.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", m_oldXdg);
     }
-    // Creation, load, first display and first activation.
+    // Creation, load, first display and first activation, and the store
+    // that follows once the window has settled.
     void Start()
     {
         frame = std::make_unique<MainForm>();
         frame->show();
         frame->Form_Activate();
         QApplication::processEvents();
+        Settle();
     }
-    Form_SerchAns* Pane() const { return frame->SerchAnsPane(); }
+    void Settle() { ASSERT_TRUE(QTest::qWaitFor([this] { return !frame->StorePending(); }, 5000)); }
+    virtual Form_SerchAns* Pane() const { return frame->SerchAnsPane(); }
     QPlainTextEdit* Box() const { return Pane()->SerchAns(); }
     bool Enabled(const char* item) const { return frame->MenuItem(item)->isEnabled(); }
     void Append(const QStringList& records)

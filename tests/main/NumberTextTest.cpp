@@ -75,4 +75,29 @@ TEST(FrameGeometry, ParseCutsAtNulAndClampsTheArea)
     EXPECT_EQ(ClampCoordinate(std::nanf("")), 0.0f);
 }
 
+TEST(FrameGeometry, AFrameWhoseTitleBarIsOffEveryScreenComesBack)
+{
+    // A 1280 x 1024 px screen and a second one to its right, 1000 x 750 px,
+    // in twips; the frame is 9000 x 6000 twips.
+    const TwipsRect screens[] = {{0, 0, 19200, 15360}, {19200, 0, 15000, 11250}};
+    const std::tuple<const char*, float, float, float, float> rows[] = {
+        {"on the first screen", 3000, 3000, 3000, 3000},
+        {"title bar on the second screen", 25000, 10900, 25000, 10900},
+        {"just a grip of the title bar shown", 1500 - 9000, 15360 - 300, 1500 - 9000, 15360 - 300},
+        {"title bar above the top edge", 3000, -15, 3000, 0},
+        {"title bar below the second screen", 25000, 11100, 10200, 9360},
+        {"too far left to grab", 1499 - 9000, 100, 0, 100},
+        {"beyond both screens", 60000, -60000, 10200, 0}};
+    for (const auto& [why, left, top, wantLeft, wantTop] : rows) {
+        const TwipsRect placed = OntoScreens({left, top, 9000, 6000}, screens);
+        EXPECT_EQ(std::make_pair(placed.left, placed.top), std::make_pair(wantLeft, wantTop)) << why;
+        EXPECT_EQ(std::make_pair(placed.width, placed.height), std::make_pair(9000.0f, 6000.0f)) << why;
+    }
+    const TwipsRect tiny[] = {{0, 0, 6000, 4500}};
+    const TwipsRect big = OntoScreens({-50000, 50000, 9000, 6000}, tiny);
+    EXPECT_EQ(std::make_pair(big.left, big.top), std::make_pair(0.0f, 0.0f)) << "a screen smaller than the frame";
+    const TwipsRect none = OntoScreens({-50000, 50000, 9000, 6000}, {});
+    EXPECT_EQ(std::make_pair(none.left, none.top), std::make_pair(-50000.0f, 50000.0f)) << "no screen known";
+}
+
 }  // namespace

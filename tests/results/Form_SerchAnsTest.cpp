@@ -1,31 +1,50 @@
-// The result pane inside a main window: text, counting, capacity, copy state,
-// and a view that keeps up with appended text.
+// The result pane on a stand-in for the main window: text, counting,
+// capacity, copy state, and a view that keeps up with appended text.
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 
-#include "conditions/Form_SerchDir.h"
-#include "conditions/Form_SerchList.h"
+#include <tuple>
+
 #include "main/FrameTestSupport.h"
-#include "main/TwipsWidget.h"
+#include "results/PaneCharacters.h"
 #include "results/ResultFileBlocks.h"
 #include "results/ResultHighlighter.h"
+#include "ui/PaneHost.h"
+#include "ui/TwipsWidget.h"
 
 namespace {
+
+// The main window as the pane sees it: an area (owning the pane), twips, the prompts.
+struct FakeHost : PaneHost {
+    mutable QWidget area;
+    float width = 9000, height = 6000, dirHeight = 636, listWidth = 1998;
+    mutable textrove::testing::ScriptedPrompts prompts;
+    QWidget* PaneArea() const override { return &area; }
+    float OuterWidth() const override { return width; }
+    float OuterHeight() const override { return height; }
+    float SerchDirHeight() const override { return dirHeight; }
+    float SerchListWidth() const override { return listWidth; }
+    Prompts& PromptsRef() const override { return prompts; }
+};
 
 class SerchAnsPaneTest : public textrove::testing::FrameTest {
 protected:
     void SetUp() override
     {
         FrameTest::SetUp();
-        Start();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
-        QApplication::setActiveWindow(frame.get());
+        pane = new Form_SerchAns(host);
+        QObject::connect(pane, &Form_SerchAns::CopyPossible, [this](bool possible) { copyPossible = possible; });
+        pane->Form_Load();
+        host.area.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host.area));
+        QApplication::setActiveWindow(&host.area);
         Box()->setFocus();
         QApplication::processEvents();
     }
+    Form_SerchAns* Pane() const override { return pane; }
     static QStringList Lines(int first, int count)
     {
         QStringList lines;
@@ -33,6 +52,9 @@ protected:
             lines << QStringLiteral("ABC :行 %1 of the result, 東京都 ﾃｷｽﾄ").arg(i);
         return lines;
     }
+    FakeHost host;
+    Form_SerchAns* pane = nullptr;  // owned by host.area
+    bool copyPossible = false;
 };
 
 TEST_F(SerchAnsPaneTest, TextUsesCrLfAndCountTracksEveryChange)
@@ -100,15 +122,15 @@ TEST_F(SerchAnsPaneTest, KeyReleaseSetsCopyState)
     Append({"ABCDEF"});
     Select(1, 1);
     QTest::keyClick(Box(), Qt::Key_Right, Qt::ShiftModifier);
-    EXPECT_TRUE(Enabled("Menu_Edit_Copy")) << "shift+arrow selected a character";
+    EXPECT_TRUE(copyPossible) << "shift+arrow selected a character";
     QTest::keyClick(Box(), Qt::Key_Right);
-    EXPECT_FALSE(Enabled("Menu_Edit_Copy")) << "a plain arrow dropped the selection";
+    EXPECT_FALSE(copyPossible) << "a plain arrow dropped the selection";
     Select(1, 4);
-    frame->MenuItem("Menu_Edit_Copy")->setEnabled(false);
+    copyPossible = false;
     QTest::keyClick(Box(), Qt::Key_Shift);
-    EXPECT_TRUE(Enabled("Menu_Edit_Copy")) << "any release counts";
+    EXPECT_TRUE(copyPossible) << "any release counts";
     QTest::keyClick(Box(), Qt::Key_X);
-    EXPECT_FALSE(Enabled("Menu_Edit_Copy")) << "typing replaced the selection";
+    EXPECT_FALSE(copyPossible) << "typing replaced the selection";
     EXPECT_EQ(Pane()->Text(), "\r\nxDEF");
 }
 
@@ -123,7 +145,7 @@ TEST_F(SerchAnsPaneTest, MouseReleaseSetsCopyStateAfterTheClickIsHandled)
     QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, onWord);
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, onWord);
     ASSERT_TRUE(Box()->textCursor().hasSelection());
-    EXPECT_TRUE(Enabled("Menu_Edit_Copy"));
+    EXPECT_TRUE(copyPossible);
     // A click inside a selection clears it only at the release, and the
     // handler must see that. Clicking farther than the drag distance from the
     // double click keeps it from counting as a triple click, whatever the load.
@@ -131,16 +153,15 @@ TEST_F(SerchAnsPaneTest, MouseReleaseSetsCopyStateAfterTheClickIsHandled)
     ASSERT_LT(inWord.x(), Box()->cursorRect(Box()->textCursor()).right()) << "still inside the selected word";
     QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, inWord);
     EXPECT_FALSE(Box()->textCursor().hasSelection());
-    EXPECT_FALSE(Enabled("Menu_Edit_Copy"));
+    EXPECT_FALSE(copyPossible);
 }
 
-TEST_F(SerchAnsPaneTest, SetSizeFollowsTheFrame)
+TEST_F(SerchAnsPaneTest, SetSizeFollowsTheHost)
 {
-    frame->SetOuterSize(9150, 6116);
-    QApplication::processEvents();
-    const float dir = frame->SerchDirPane()->Geometry().height, list = frame->SerchListPane()->Geometry().width;
+    std::tie(host.width, host.height, host.dirHeight, host.listWidth) = std::tuple(9150, 6116, 700, 2100);
+    Pane()->SetSize();
     const textrove::TwipsRect p = Pane()->Geometry();
-    EXPECT_EQ(QList<float>({p.top, p.width, p.height}), QList<float>({dir, 9150 - list - 151, 6116 - dir - 716}));
+    EXPECT_EQ(QList<float>({p.top, p.width, p.height}), QList<float>({700, 9150 - 2100 - 151, 6116 - 700 - 716}));
     EXPECT_EQ(Box()->width(), textrove::TwipsToPixels(p.width - 201, textrove::LogicalDpi()));
 }
 
@@ -215,6 +236,17 @@ TEST_F(SerchAnsPaneTest, BannerPathsFollowTheirLinesWhateverTheNamesHold)
         paths << ResultFileBlocks::PathAt(block);
     EXPECT_EQ(paths.mid(paths.size() - 2), (QList<std::optional<QByteArray>>{"/e", "/e"}));
     EXPECT_EQ(paths.count(std::nullopt), paths.size() - 2) << "a banner split over two lines names no file";
+}
+
+// The worker cuts a long line where the pane's own count says it is full.
+TEST(PaneCharacters, PrefixesEndOnWholeCharacters)
+{
+    const QString text = QString::fromUcs4(U"a\U0001F600\u2029b");  // counts 1 + 1 + 2 + 1
+    EXPECT_EQ(textrove::PaneCharacters(text), 5);
+    // characters allowed -> UTF-16 units kept: never half a pair, never half a break
+    const std::pair<int, int> rows[] = {{0, 0}, {1, 1}, {2, 3}, {3, 3}, {4, 4}, {5, 5}, {9, 5}};
+    for (const auto& [characters, units] : rows)
+        EXPECT_EQ(textrove::PanePrefixWithin(text, characters), units) << characters;
 }
 
 // "line:start+length" of each marked run.

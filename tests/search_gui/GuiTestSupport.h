@@ -20,8 +20,9 @@
 #include "conditions/Form_SerchDir.h"
 #include "conditions/Form_SerchList.h"
 #include "main/MainForm.h"
-#include "main/Prompts.h"
 #include "results/Form_SerchAns.h"
+#include "search/engine/SearchEngine.h"
+#include "ui/Prompts.h"
 
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
@@ -87,6 +88,16 @@ inline QString Records(const QStringList& records)
     for (const QString& record : records)
         text += QStringLiteral("\r\n") + record;
     return text;
+}
+
+// A request as the search command builds it: the words as the list holds them.
+inline textrove::search::SearchRequest RequestFor(const QString& directory, const QStringList& words)
+{
+    textrove::search::SearchRequest request;
+    request.targetDirectory = directory.toStdString();
+    for (const QString& word : words)
+        request.words.push_back(textrove::search::WordAsAdded(word.toStdString()));
+    return request;
 }
 
 inline QString Banner(const QString& path) { return "----- ファイル名 : " + path + " -----"; }

@@ -21,12 +21,8 @@ QString EngineText(const QString& root, const QStringList& words)
         bool Append(std::string_view record, std::string&) override { return text.append("\r\n").append(record), true; }
         std::string text;
     } sink;
-    textrove::search::SearchRequest request;
-    request.targetDirectory = root.toStdString();
-    for (const QString& w : words)
-        request.words.push_back(textrove::search::WordAsAdded(w.toStdString()));
     textrove::search::CancelFlag cancel{0};
-    textrove::search::SearchEngine(sink, cancel).SearchCharacter(request);
+    textrove::search::SearchEngine(sink, cancel).SearchCharacter(RequestFor(root, words));
     return QString::fromStdString(sink.text);
 }
 

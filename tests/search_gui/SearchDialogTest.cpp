@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QTextDocument>
+#include <QWindow>
 
 #include <QMenu>
 #include <QTextBlock>
@@ -79,7 +80,7 @@ TEST_F(SearchDialogTest, SearchCommandFillsPaneAppendsAndRestoresFrame)
     EXPECT_TRUE(m_prompts->messages.empty());
 }
 
-// Escape and Enter during a long search; then the same dialog runs again.
+// Enter, a close request and Escape during a long search; then the same dialog runs again.
 TEST_F(SearchDialogTest, EscapeCancelsWithoutClosingAndNextRunStartsCleared)
 {
     constexpr int kFiles = 2000;
@@ -90,10 +91,8 @@ TEST_F(SearchDialogTest, EscapeCancelsWithoutClosingAndNextRunStartsCleared)
     body += "ABC at the end\n";
     for (int i = 0; i < kFiles; ++i)
         WriteFile(Root(), QStringLiteral("many/f%1.txt").arg(i), body);
-    AddWords({"abc"});
-    SetTarget(Root());
 
-    Form_SerchDialog dialog(*m_frame);
+    Form_SerchDialog dialog(m_frame.get(), RequestFor(Root() + "/", {"abc"}), Pane(), *m_prompts);
     auto* cancel = dialog.findChild<QPushButton*>(QStringLiteral("Cancel"));
     auto* progress = dialog.findChild<QPlainTextEdit*>(QStringLiteral("SerchingFile"));
     ASSERT_TRUE(cancel && progress);
@@ -107,6 +106,9 @@ TEST_F(SearchDialogTest, EscapeCancelsWithoutClosingAndNextRunStartsCleared)
         // Sent to the button, as if it had the focus; what it ignores goes on to the dialog.
         QTest::keyClick(cancel, Qt::Key_Return);
         EXPECT_EQ(dialog.CancelFlagRef().load(), 0) << "Enter does not press Cancel";
+        dialog.windowHandle()->close();  // as a window manager's close command (Alt+F4)
+        EXPECT_EQ(dialog.CancelFlagRef().load(), 0) << "a close request neither cancels";
+        EXPECT_TRUE(dialog.isVisible()) << "nor closes";
         QTest::keyClick(cancel, Qt::Key_Escape);
         EXPECT_EQ(dialog.CancelFlagRef().load(), 255);
         EXPECT_TRUE(dialog.isVisible()) << "Escape must not close the dialog";
@@ -128,14 +130,16 @@ TEST_F(SearchDialogTest, EscapeCancelsWithoutClosingAndNextRunStartsCleared)
         EXPECT_EQ(text.count(kAbortRecord), 0) << "no abort record after a completed walk";
     }
 
-    // The same dialog shown again runs a full search from a cleared flag.
+    // The same dialog shown again runs a full search from a cleared flag;
+    // the target was taken as typed (no second slash in the banners).
     QObject::disconnect(Pane().SerchAns()->document(), nullptr, &dialog, nullptr);
-    Pane().SerchAns()->clear();
+    Pane().Clear();
+    ASSERT_TRUE(QDir(Root() + "/many").removeRecursively());
     WriteFile(Root(), "again/one.txt", "abc\n");
-    SetTarget(Root() + "/again/");  // used as typed: no second slash
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(progress->toPlainText(), Root() + "/again/one.txt") << "the last file scanned is shown";
-    EXPECT_EQ(Pane().Text(), Records({QStringLiteral("検索文字は、  ABC"), QString(),
+    EXPECT_EQ(Pane().Text(), Records({QStringLiteral("検索文字は、  ABC"), QString(), Banner(Root() + "/first.txt"),
+                                      QStringLiteral("ABC :abc first"), QString(),
                                       Banner(Root() + "/again/one.txt"), QStringLiteral("ABC :abc")}));
 }
 
@@ -202,7 +206,7 @@ TEST_F(SearchDialogTest, LongHitLineFillsThePaneUpToItsCapacity)
     const QString all = Records({QStringLiteral("検索文字は、  ABC"), QString(), Banner(Root() + "/long.txt"),
                                  "ABC :" + QString::fromLatin1(line)});
     for (const qsizetype room : {all.size(), all.size() - 50000}) {
-        Pane().SerchAns()->clear();
+        Pane().Clear();
         Pane().SetCapacity(room);
         m_prompts->messages.clear();
 
@@ -274,10 +278,8 @@ TEST_F(SearchDialogTest, DestroyingDialogStopsWorker)
 {
     for (int i = 0; i < 300; ++i)
         WriteFile(Root(), QStringLiteral("d%1/f%2.txt").arg(i % 40).arg(i), "abc\nabc\n");
-    AddWords({"abc"});
-    SetTarget(Root());
 
-    auto* dialog = new Form_SerchDialog(*m_frame);
+    auto* dialog = new Form_SerchDialog(m_frame.get(), RequestFor(Root(), {"abc"}), Pane(), *m_prompts);
     QPointer<Form_SerchDialog> guard(dialog);
     dialog->show();
     EXPECT_TRUE(dialog->SearchRunning());

@@ -152,6 +152,12 @@ TEST(EncodingDetection, Rows)
     const Encoding S = Encoding::Cp932, U = Encoding::Utf8, L = Encoding::Utf16Le, B = Encoding::Utf16Be,
                    E = Encoding::EucJp, I = Encoding::Iso2022Jp;
     const std::string kana = "\xA4\xA2", kanji = "\xB4\xC1";  // あ 漢 in EUC-JP
+    auto pad = [&kana](std::size_t n) {  // n bytes of EUC-JP kana, so 8F lands where wanted in a 64-byte block
+        std::string s = n % 2 ? "a" : "";
+        for (std::size_t k = 0; k < n / 2; ++k) s += kana;
+        return s;
+    };
+    const std::string three = "\x8F\xB0\xA1";
     const std::vector<std::tuple<const char*, std::string, Encoding>> rows = {
         {"plain ASCII is read as CP932", "hello", S},
         {"empty file", "", S},
@@ -187,6 +193,12 @@ TEST(EncodingDetection, Rows)
         {"half-width katakana that is well-formed EUC-JP", "\xB1\xB2\xB3\xB4\xDD\xC4", S},
         {"a lone FF byte in the middle", "abc\xFF" "def", S},
         {"a lone FF byte in EUC-JP", kana + "\xFF" + kana, S},
+        {"8F and its trails end a 64-byte block", pad(61) + three + pad(40), E},
+        {"8F in the last two bytes of a block", pad(62) + three + pad(40) + three, E},
+        {"8F last in a block", pad(63) + three + pad(40), E},
+        {"8F before an ASCII byte", pad(20) + "\x8F\xB0" "a" + pad(60), S},
+        {"8F where a trail is due", pad(20) + "\xA4" + three + pad(60), S},
+        {"8F after 8F", pad(20) + "\x8F" + three + pad(60), S},
     };
     for (const auto& [why, bytes, expected] : rows) {
         EXPECT_EQ(DetectEncoding(bytes), expected) << why;
@@ -242,10 +254,14 @@ TEST(StreamDecoder, AnySplitGivesTheWholeDecoding)
     };
     const std::vector<Row> rows = {
         {Encoding::Utf16Le, {std::string("a\0", 2), "\x42\x30", std::string("\x3D\xD8\x00\xDE", 4), "\x3D\xD8", std::string("\x00\xDE", 2),
-                             std::string("\r\0", 2), "\xFF\xFE", "b"}},
-        {Encoding::Utf16Be, {std::string("\0a", 2), std::string("\xD8\x3D\xDE\x00", 4), "\xD8\x3D", "\xFE\xFF"}},
+                             std::string("\r\0", 2), "\xFF\xFE", "b",
+                             std::string("\x00\x08\xFF\xD7\x00\xE0\xFF\xFF\x42\x30\x4B\x30\x61\x4E\x00\x30", 16)}},  // eight units of three bytes, ends of the ranges
+        {Encoding::Utf16Be, {std::string("\0a", 2), std::string("\xD8\x3D\xDE\x00", 4), "\xD8\x3D", "\xFE\xFF",
+                             std::string("\x08\x00\xD7\xFF\xE0\x00\xFF\xFF\x30\x42\x30\x4B\x4E\x61\x30\x00", 16)}},
         {Encoding::EucJp, {"a", "\xA4\xA2", "\x8E\xB1", "\x8F\xB0\xA1", "\xA9\xA1", "\xA4", "\x8F", "\xEF\xBB\xBF"}},
-        {Encoding::Iso2022Jp, {"a", "\x1B$B", "\x1B(B", "\x1B(I", "\x1B(J", "\x1B$(D", "\x1B", "$\"", "1", "\n", "\xEF\xBB\xBF"}},
+        {Encoding::EucJp, {"0123456789abcdef", "a", "\xA4\xA2", "\x8E\xB1", "\x8E\xE0", "\x8F\xB0\xA1", "\x8F\xA1", "\xFF"}},  // fast paths
+        {Encoding::Iso2022Jp, {"a", "\x1B$B", "\x1B(B", "\x1B(I", "\x1B(J", "\x1B$(D", "\x1B", "$\"", "1", "\n", "\xEF\xBB\xBF",
+                               "0123456789abcdef", "\x0E", "\xA4"}},
     };
     std::mt19937 rng(77);
     for (const Row& row : rows) {

@@ -2,7 +2,7 @@
 // widget's pixel rectangle is derived from them, never read back.
 #pragma once
 
-#include "main/Twips.h"
+#include "ui/Twips.h"
 
 class QWidget;
 

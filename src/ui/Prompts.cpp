@@ -1,4 +1,4 @@
-#include "main/Prompts.h"
+#include "ui/Prompts.h"
 
 #include <QFileDialog>
 

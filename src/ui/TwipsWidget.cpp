@@ -1,4 +1,4 @@
-#include "main/TwipsWidget.h"
+#include "ui/TwipsWidget.h"
 
 #include <QGuiApplication>
 #include <QScreen>
