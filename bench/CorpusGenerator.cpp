@@ -207,6 +207,7 @@ struct FilePlan {
     bool visible;
     bool longLine;
     bool finalEol;
+    bool plant = true;  // false: no search word, whole or split, ever appears
 };
 
 const char* const kAsciiTokens[] = {
@@ -410,7 +411,12 @@ private:
     std::size_t Run(PoolKind kind, std::size_t n, std::string& line)
     {
         const auto& pool = Pool(kind);
-        for (std::size_t i = 0; i < n; ++i) Put(pool[m_rng.Below(pool.size())], line);
+        for (std::size_t i = 0; i < n; ++i) {
+            std::size_t k = m_rng.Below(pool.size());
+            // Without planting, the kanji that starts 東京都 is never drawn.
+            if (!m_plan.plant && pool[k].cp == U'東') k = (k + 1) % pool.size();
+            Put(pool[k], line);
+        }
         return n;
     }
 
@@ -466,7 +472,7 @@ private:
 
     std::size_t NormalLine(std::string& line)
     {
-        const bool plant = m_rng.Chance(kPlantRate);
+        const bool plant = m_rng.Chance(kPlantRate) && m_plan.plant;
         if (m_ascii) {
             std::string s = SourceLine();
             std::size_t chars = s.size();
@@ -614,6 +620,64 @@ CorpusSummary GenerateCorpus(const CorpusOptions& options)
         case Eol::Cr: sum.crFiles++; break;
         }
     }
+    return sum;
+}
+
+const std::vector<std::string>& SmallTreeWords()
+{
+    static const std::vector<std::string> words = {"xyzzy", "東京都"};
+    return words;
+}
+
+CorpusSummary GenerateSmallTree(const SmallTreeOptions& options)
+{
+    if (fs::exists(options.root)) throw std::runtime_error(options.root.string() + " exists already");
+    if (options.dirs < 1 || options.filesPerDir < 1) throw std::runtime_error("empty small tree");
+    Rng rng(options.seed);
+    CorpusSummary sum;
+    fs::create_directories(options.root);
+    std::vector<PlantCount> none;
+    std::size_t index = 0;
+    for (int d = 0; d < options.dirs; ++d) {
+        const fs::path dir = options.root / Numbered(Pick(rng, kDirPrefixes), static_cast<std::size_t>(d), 2, "");
+        fs::create_directory(dir);
+        sum.dirs++;
+        sum.maxSubdirs = options.dirs;
+        sum.maxDepth = 1;
+        for (int f = 0; f < options.filesPerDir; ++f, ++index) {
+            FilePlan plan{};
+            plan.plant = false;
+            plan.dir = static_cast<std::size_t>(d);
+            plan.size = rng.Between(kSmallMinBytes, kSmallMaxBytes);
+            plan.visible = true;
+            plan.enc = rng.Chance(0.4) ? FileEnc::Sjis : FileEnc::Ascii;
+            const bool usual = rng.Chance(0.8);
+            plan.eol = (plan.enc == FileEnc::Sjis) == usual ? Eol::CrLf : Eol::Lf;
+            plan.finalEol = rng.Chance(0.9);
+            plan.name = plan.enc == FileEnc::Sjis
+                            ? Numbered(Pick(rng, kSjisPrefixes), index, 6, ".txt")
+                            : Numbered(Pick(rng, kAsciiPrefixes), index, 6, Pick(rng, kAsciiExts));
+            Rng fileRng(rng.Next());
+            FileBuilder builder(fileRng, plan, none, sum);
+            std::string bytes = builder.Build();
+            // The last line may run past the size drawn; cut it back at a
+            // line end so the file keeps to the stated range.
+            if (bytes.size() > kSmallMaxBytes) {
+                std::size_t cut = bytes.find_last_of("\r\n", kSmallMaxBytes - 1);
+                bytes.resize(cut == std::string::npos ? kSmallMaxBytes : cut + 1);
+            }
+            WriteFile(dir / plan.name, bytes);
+            sum.files++;
+            sum.visibleFiles++;
+            sum.bytes += bytes.size();
+            sum.visibleBytes += bytes.size();
+            sum.lines += builder.Lines();
+            sum.visibleLines += builder.Lines();
+            (plan.enc == FileEnc::Sjis ? sum.sjisFiles : sum.asciiFiles)++;
+            (plan.eol == Eol::CrLf ? sum.crlfFiles : sum.lfFiles)++;
+        }
+    }
+    for (const auto& w : SmallTreeWords()) sum.planted.push_back({w, 0, 0});
     return sum;
 }
 

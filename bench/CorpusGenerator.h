@@ -83,6 +83,24 @@ struct CorpusSummary {
 
 CorpusSummary GenerateCorpus(const CorpusOptions& options);
 
+// The many-small-files tree: a source-like tree of `dirs` folders under the
+// root, each holding `filesPerDir` files of 1 to 3 KiB, Shift-JIS prose and
+// ASCII source, no hidden entries. Its words (SmallTreeWords) occur nowhere,
+// so a search of it costs the walk, the reads and the prefilter alone.
+inline constexpr int kSmallTreeFormat = 1;
+inline constexpr std::uint64_t kSmallMinBytes = 1024;
+inline constexpr std::uint64_t kSmallMaxBytes = 3072;
+
+struct SmallTreeOptions {
+    std::filesystem::path root;  // created; must not exist yet
+    int dirs = 40;
+    int filesPerDir = 2500;
+    std::uint64_t seed = 1;
+};
+
+const std::vector<std::string>& SmallTreeWords();
+CorpusSummary GenerateSmallTree(const SmallTreeOptions& options);
+
 // key=value lines, one per figure; the runner reads them.
 std::string FormatSummary(const CorpusSummary& summary);
 

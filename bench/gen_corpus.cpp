@@ -1,7 +1,9 @@
 // gen_corpus --out DIR [--size-mb N] [--seed S] [--words FILE] [--manifest FILE]
-// gen_corpus --version: the corpus format number.
+// gen_corpus --small --out DIR [--seed S] [--words FILE] [--manifest FILE]
+// gen_corpus [--small] --version: the format number of that tree.
 // Writes the benchmark tree to DIR (which must not exist), the search words to
-// FILE (one per line, UTF-8) and the corpus figures to the manifest.
+// FILE (one per line, UTF-8) and the tree's figures to the manifest. --small
+// makes the tree of 100,000 small files instead of the corpus.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +18,7 @@ namespace {
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: gen_corpus --out DIR [--size-mb N] [--seed S] [--words FILE] [--manifest FILE]\n");
+                 "usage: gen_corpus [--small] --out DIR [--size-mb N] [--seed S] [--words FILE] [--manifest FILE]\n");
     return 2;
 }
 
@@ -45,11 +47,16 @@ int main(int argc, char** argv)
     textrove::bench::CorpusOptions options;
     std::string wordsPath, manifestPath;
     std::uint64_t sizeMb = 200;
+    bool small = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help") return Usage(), 0;
+        if (arg == "--small") {
+            small = true;
+            continue;
+        }
         if (arg == "--version") {
-            std::printf("%d\n", textrove::bench::kCorpusFormat);
+            std::printf("%d\n", small ? textrove::bench::kSmallTreeFormat : textrove::bench::kCorpusFormat);
             return 0;
         }
         if (i + 1 >= argc) return Usage();
@@ -68,14 +75,18 @@ int main(int argc, char** argv)
 
     try {
         const auto start = std::chrono::steady_clock::now();
-        const auto summary = textrove::bench::GenerateCorpus(options);
+        const auto summary = small ? textrove::bench::GenerateSmallTree({options.root, 40, 2500, options.seed})
+                                   : textrove::bench::GenerateCorpus(options);
         const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::string words;
-        for (const auto& w : textrove::bench::SearchWords()) words += w + "\n";
+        for (const auto& w : small ? textrove::bench::SmallTreeWords() : textrove::bench::SearchWords())
+            words += w + "\n";
         if (!wordsPath.empty()) WriteText(wordsPath, words);
-        const std::string text = "format=" + std::to_string(textrove::bench::kCorpusFormat) +
-                                 "\nseed=" + std::to_string(options.seed) + "\nsize_mb=" + std::to_string(sizeMb) +
-                                 "\n" + textrove::bench::FormatSummary(summary);
+        const std::string text =
+            "format=" + std::to_string(small ? textrove::bench::kSmallTreeFormat : textrove::bench::kCorpusFormat) +
+            "\nseed=" + std::to_string(options.seed) +
+            (small ? std::string("\nkind=small") : "\nsize_mb=" + std::to_string(sizeMb)) + "\n" +
+            textrove::bench::FormatSummary(summary);
         if (!manifestPath.empty()) WriteText(manifestPath, text);
         std::fputs(text.c_str(), stdout);
         std::fprintf(stderr, "gen_corpus: %.2f s\n", secs);

@@ -6,7 +6,8 @@
 //   Timings as a table: the search through the dialog (median of N runs, the
 //   pane cleared between runs) next to the same search without windows, and
 //   N records appended to the result pane in the dialog's batches, with the
-//   time until the grown pane scrolls and shows its first lines.
+//   time until the grown pane scrolls and shows its first lines (none when
+//   N is 0).
 //
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise, always with its own
 // throw-away settings directory.
@@ -336,6 +337,13 @@ int Report(const Options& options)
     if (guiRecords != engineRecords)
         std::printf("  RECORD COUNTS DIFFER\n");
 
+    if (options.records == 0) {
+        if (session.Messages() > 0 || guiRecords != engineRecords) {
+            std::fprintf(stderr, "gui_bench: the run had failures; figures are not valid\n");
+            return 1;
+        }
+        return 0;
+    }
     const AppendFigures f = AppendBenchmark(session, options.records);
     std::printf("\nappend to the result pane: %ld records in %ld batches (one per file block)\n",
                 options.records, f.batches);
@@ -384,7 +392,7 @@ bool ParseOptions(int argc, char** argv, Options& o)
         } else if ((std::strcmp(a, "--runs") == 0 || std::strcmp(a, "--records") == 0) && i + 1 < argc) {
             char* end = nullptr;
             const long v = std::strtol(argv[i + 1], &end, 10);
-            if (*end != '\0' || v <= 0)
+            if (*end != '\0' || v < 0 || (v == 0 && std::strcmp(a, "--runs") == 0))
                 return false;
             if (std::strcmp(a, "--runs") == 0)
                 o.runs = int(std::min(v, 1000L));

@@ -20,6 +20,6 @@ export TSAN_OPTIONS="halt_on_error=1:exitcode=66:report_signal_unsafe=1:second_d
 :suppressions=$root/scripts/tsan.supp:print_suppressions=0"
 cd "$build"
 # Only the targets above are built; the other suites show up as *_NOT_BUILT
-# placeholders, the end-to-end tests drive the Release program, and the
-# include check runs once in setup.sh test.
-ctest --output-on-failure --no-tests=error -j "$(nproc)" -LE 'e2e|lint' -E '_NOT_BUILT$'
+# placeholders, the end-to-end, install and package tests drive the Release
+# program, and the include check runs once in setup.sh test.
+ctest --output-on-failure --no-tests=error -j "$(nproc)" -LE 'e2e|install|lint' -E '_NOT_BUILT$'

@@ -179,3 +179,45 @@ TEST_F(CorpusTest, ShapeSizesAndPlantedWordsAreAsStated)
     EXPECT_GT(rate, 0.7 * kPlantRate);
     EXPECT_LT(rate, 1.3 * kPlantRate);
 }
+
+// The small-files tree: its layout and sizes as stated, the same bytes for the
+// same seed, and its words nowhere, not even across a line break (line ends
+// removed before looking).
+TEST(SmallTreeTest, LayoutSizesAndNoWordAnywhere)
+{
+    std::string tmpl = fs::temp_directory_path() / "small_tree_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    const fs::path dir = tmpl;
+    const auto summary = GenerateSmallTree({dir / "a", 3, 400, 5});
+    GenerateSmallTree({dir / "b", 3, 400, 5});
+    EXPECT_TRUE(Snapshot(dir / "a") == Snapshot(dir / "b"));
+    EXPECT_THROW(GenerateSmallTree({dir / "a", 3, 400, 5}), std::runtime_error);
+
+    std::vector<std::u32string> words(SmallTreeWords().size());
+    for (std::size_t w = 0; w < words.size(); ++w) ASSERT_TRUE(DecodeUpper("UTF-8", SmallTreeWords()[w], words[w]));
+    std::size_t dirs = 0, files = 0, sjis = 0;
+    for (const auto& d : fs::directory_iterator(dir / "a")) {
+        ASSERT_TRUE(d.is_directory());
+        ++dirs;
+        for (const auto& f : fs::directory_iterator(d.path())) {
+            ASSERT_TRUE(f.is_regular_file());
+            ++files;
+            EXPECT_GE(f.file_size(), kSmallMinBytes);
+            EXPECT_LE(f.file_size(), kSmallMaxBytes);
+            const std::string raw = ReadAll(f.path());
+            std::u32string text;
+            if (!DecodeUpper("UTF-8", raw, text) || text.size() != raw.size()) {
+                ++sjis;
+                ASSERT_TRUE(DecodeUpper("windows-31j", raw, text)) << f.path();
+            }
+            std::erase_if(text, [](char32_t c) { return c == U'\r' || c == U'\n'; });
+            for (const auto& w : words) EXPECT_EQ(Occurrences(text, w), 0u) << f.path();
+        }
+    }
+    EXPECT_EQ(dirs, 3u);
+    EXPECT_EQ(files, 1200u);
+    EXPECT_EQ(summary.files, 1200u);
+    EXPECT_GT(sjis, 1200u / 4);
+    EXPECT_LT(sjis, 1200u * 3 / 4);
+    fs::remove_all(dir);
+}

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -53,6 +54,9 @@ public:
     bool pendingContinues = false; // pending's first entry continues the pane's last line
     QString scanning;             // latest file announced by the worker
     bool scanningChanged = false;
+    // Set by the UI thread at each delivery: the worker shows the next file
+    // it announces. Read without the mutex, so a run of files costs no lock.
+    std::atomic<bool> progressWanted{true};
     bool failureAnswered = false; // the current failure's message box was dismissed
     bool closing = false;         // the dialog is being destroyed: post nothing more
     bool deliveryPosted = false;  // a DeliverPending call is queued and has not run yet
@@ -86,14 +90,15 @@ public:
             m_pathPending = false;
         std::lock_guard lock(m_channel.mutex);
         if (banner)
-            m_channel.pendingPaths.insert(m_channel.pending.size(), m_path);
+            m_channel.pendingPaths.insert(m_channel.pending.size(), QByteArray(m_path.data(), qsizetype(m_path.size())));
         m_channel.pending.append(std::move(text));
+        m_recordsPending = true;
         return true;
     }
 
     void ScanningPath(std::string_view path) override
     {
-        m_path = QByteArray(path.data(), qsizetype(path.size()));
+        m_path.assign(path);  // no allocation per file once it is long enough
         m_pathPending = true;
     }
 
@@ -126,6 +131,7 @@ public:
             } else {
                 m_channel.pending.last() += text;
             }
+            m_recordsPending = true;
         }
         if (!fits)
             error = Form_SerchAns::kFullMessage;
@@ -159,15 +165,17 @@ public:
         m_channel.changed.wait(lock, [this] { return m_channel.failureAnswered || m_channel.closing; });
     }
 
-    // Progress is only recorded here; the UI thread picks up the latest
-    // path on its delivery timer, so a run of tiny files costs no events.
+    // Progress is kept here and handed over only when the UI thread has
+    // asked since the last hand-over (at most once per delivery), so a run
+    // of tiny files costs neither a lock nor an allocation per file.
     void ScanningFile(std::string_view path) override
     {
-        QString text = QString::fromUtf8(path.data(), qsizetype(path.size()));
-        std::lock_guard lock(m_channel.mutex);
-        m_channel.scanning = std::move(text);
-        m_channel.scanningChanged = true;
+        m_latest.assign(path);
+        m_latestShown = false;
+        ShowLatestIfWanted();
     }
+
+    void StillScanning() override { ShowLatestIfWanted(); }
 
     // A file's records go to the pane as soon as the file is done when the
     // pane has had none for a delivery interval; otherwise the delivery timer
@@ -176,18 +184,27 @@ public:
     // Every delivery drains the one FIFO, so records keep their order.
     void FileDone() override
     {
-        std::lock_guard lock(m_channel.mutex);
-        if (m_channel.closing || m_channel.pending.isEmpty() || m_channel.deliveryPosted)
+        if (!m_recordsPending)
             return;
         const auto now = std::chrono::steady_clock::now();
-        if (now - m_channel.lastDelivery < std::chrono::milliseconds(kDeliveryIntervalMs))
+        if (now < m_nextTry)
             return;
+        std::lock_guard lock(m_channel.mutex);
+        if (m_channel.closing || m_channel.pending.isEmpty() || m_channel.deliveryPosted) {
+            m_recordsPending = false;
+            return;
+        }
+        m_nextTry = m_channel.lastDelivery + std::chrono::milliseconds(kDeliveryIntervalMs);
+        if (now < m_nextTry)
+            return;
+        m_recordsPending = false;
         m_channel.deliveryPosted = true;
         QMetaObject::invokeMethod(&m_dialog, &Form_SerchDialog::DeliverPending, Qt::QueuedConnection);
     }
 
     void Finished()
     {
+        ShowLatestIfWanted(true);  // the box ends on the last file scanned
         std::lock_guard lock(m_channel.mutex);
         if (m_channel.closing)
             return;
@@ -195,11 +212,28 @@ public:
     }
 
 private:
+    void ShowLatestIfWanted(bool always = false)
+    {
+        if (m_latestShown || !(always || m_channel.progressWanted.load(std::memory_order_relaxed)))
+            return;
+        m_latestShown = true;
+        QString text = QString::fromUtf8(m_latest.data(), qsizetype(m_latest.size()));
+        std::lock_guard lock(m_channel.mutex);
+        m_channel.progressWanted.store(false, std::memory_order_relaxed);
+        m_channel.scanning = std::move(text);
+        m_channel.scanningChanged = true;
+    }
+
     Form_SerchDialog& m_dialog;
     Channel& m_channel;
     qsizetype m_count;     // the pane's characters once every accepted record is in
     qsizetype m_capacity;
-    QByteArray m_path;          // the file being scanned, as its bytes
+    // The search's side only (one thread at a time, in order).
+    std::string m_latest;         // the file announced last
+    bool m_latestShown = true;
+    bool m_recordsPending = false;  // records appended since FileDone last found none waiting
+    std::chrono::steady_clock::time_point m_nextTry{};
+    std::string m_path;         // the file being scanned, as its bytes
     bool m_pathPending = false; // its banner has not come yet
 };
 
@@ -384,6 +418,7 @@ void Form_SerchDialog::DeliverPending()
             scanningChanged = true;
             m_channel->scanningChanged = false;
         }
+        m_channel->progressWanted.store(true, std::memory_order_relaxed);
     }
     if (scanningChanged)
         m_serchingFile->setPlainText(scanning);

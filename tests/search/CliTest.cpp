@@ -168,7 +168,9 @@ TEST(Companion, AHitOnAVeryLongLineIsWrittenInBoundedMemory)
         piece.assign(3, '\0');
         out.read(piece.data(), 3);
         EXPECT_EQ(piece, "abc");
+#if !defined(__SANITIZE_THREAD__)  // its shadow memory alone passes the bound
         EXPECT_LT(children.ru_maxrss, 64L * 1024) << "peak KiB";
+#endif
     }
 }
 

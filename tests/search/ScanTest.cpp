@@ -116,9 +116,9 @@ TEST(Scan, LargeFileEncodingDecidedOnTheWholeFile)
 TEST(Scan, AFileIsReadOnlyToTheSizeItHadWhenOpened)
 {
     // A writer appends a hit while the first hit's record is handed over.
-    // The file is larger than the read-ahead queue (and Shift-JIS from its
-    // first byte, so nothing is held back for the encoding): its end is not
-    // read yet at that moment, on either path.
+    // The file is many read blocks long (and Shift-JIS from its first byte,
+    // so nothing is read ahead for the encoding): its end is not read yet at
+    // that moment, on either path.
     struct AppendingSink : RecordingSink {
         bool Append(std::string_view record, std::string& error) override
         {

@@ -6,10 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -82,23 +84,41 @@ public:
         return true;
     }
     void ReportFailure(const std::string& description) override { failures.push_back(description); }
-    void ScanningFile(std::string_view path) override { scanned.emplace_back(path); }
+    void ScanningFile(std::string_view path) override
+    {
+        // A slow first file lets other threads scan ahead and hold records.
+        if (scanned.empty() && stallMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(stallMs));
+        scanned.emplace_back(path);
+    }
     void ScanningPath(std::string_view path) override { paths.emplace_back(path); }
 
     Strings records, attempted, failures, scanned, paths;
     int failFrom = -1;     // appends fail once this many records are held
     int cancelAfter = -1;  // the flag goes up once this many records are held
+    int stallMs = 0;
     CancelFlag* cancel = nullptr;
 };
 
+// How the engine spreads a search over threads (0: its own choice).
+struct Parallel {
+    unsigned threads = 0;
+    std::size_t heldBytes = 0;
+    std::size_t batchFiles = 0;
+    int stallMs = 0;  // the sink's first file takes this long
+};
+
 inline RecordingSink Search(const std::string& target, Strings words, CancelFlag* flag = nullptr,
-                            int cancelAfter = -1)
+                            int cancelAfter = -1, Parallel parallel = {})
 {
     CancelFlag own{0};
     RecordingSink sink;
     sink.cancel = flag ? flag : &own;
     sink.cancelAfter = cancelAfter;
-    SearchEngine(sink, *sink.cancel).SearchCharacter({target, std::move(words)});
+    sink.stallMs = parallel.stallMs;
+    SearchEngine engine(sink, *sink.cancel);
+    engine.SetThreads(parallel.threads);
+    engine.SetParallelLimits(parallel.heldBytes, parallel.batchFiles);
+    engine.SearchCharacter({target, std::move(words)});
     return sink;
 }
 

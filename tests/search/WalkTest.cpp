@@ -9,6 +9,9 @@
 namespace enginetest {
 namespace {
 
+// Each search behaviour holds on one thread and on several.
+constexpr unsigned kThreadCounts[] = {1, 4};
+
 // Banner paths of a search for "HIT" over files that each hold "hit".
 Strings HitFiles(const std::string& target, bool sorted = false)
 {
@@ -155,10 +158,12 @@ TEST(Cancellation, FlagRaisedWithTheFirstHit)
          }) {
         TempTree tree;
         for (const auto& [name, bytes] : row.files) tree.File(name, bytes);
-        CancelFlag flag{0};
-        const auto records = Search(tree.Root(), row.words, &flag, 4).records;
-        ASSERT_GE(records.size(), 3u) << row.why;
-        EXPECT_EQ(Strings(records.begin() + 3, records.end()), row.after) << row.why;
+        for (unsigned threads : kThreadCounts) {
+            CancelFlag flag{0};
+            const auto records = Search(tree.Root(), row.words, &flag, 4, {threads}).records;
+            ASSERT_GE(records.size(), 3u) << row.why;
+            EXPECT_EQ(Strings(records.begin() + 3, records.end()), row.after) << row.why << ", threads " << threads;
+        }
     }
 }
 
@@ -183,18 +188,100 @@ TEST(Failures, FailingAppendReportsCancelsAndTriesTheAbortRecord)
     TempTree tree;
     tree.File("a", "hit\nhit\n");
     tree.File("b", "hit\n");
-    CancelFlag flag{0};
+    for (unsigned threads : kThreadCounts) {
+        SCOPED_TRACE(threads);
+        CancelFlag flag{0};
+        RecordingSink sink;
+        sink.failFrom = 2;  // header and the empty record fit, the banner does not
+        SearchEngine engine(sink, flag);
+        engine.SetThreads(threads);
+        engine.SearchCharacter({tree.Root(), {"HIT"}});
+        EXPECT_EQ(flag.load(), 255);
+        EXPECT_EQ(sink.records.size(), 2u);
+        // Banner and the line's hit fail; the scan stops at the next line; the
+        // walk tries the abort record before the next file.
+        ASSERT_EQ(sink.attempted.size(), 3u);
+        EXPECT_EQ(sink.attempted[1], "HIT :hit");
+        EXPECT_EQ(sink.attempted[2], kAbortRecord);
+        EXPECT_EQ(sink.failures, Strings(3, "full"));
+    }
+}
+
+// Random trees of Shift-JIS and UTF-8 files, words split over line breaks
+// among them, searched on one thread and on several: the records must be the
+// same byte for byte, also when the sink raises the flag part-way (the
+// release looks at it where one thread would).
+TEST(ParallelScan, SameRecordsAsOneThreadOnRandomTrees)
+{
+    struct Row {
+        const char* why;
+        Parallel parallel;
+    };
+    const Row rows[] = {
+        {"two threads", {2}},
+        {"eight threads, a file per batch", {8, 0, 1}},
+        {"records held back past a tiny bound wait for the head", {4, 64, 3}},
+        {"later files held while the first one stalls", {4, 0, 2, 20}},
+    };
+    std::mt19937 rng(77);
+    int cancelled = 0;
+    for (int round = 0; round < 16; ++round) {
+        TempTree tree;
+        const Alphabet& alphabet = round % 2 ? kUtf8 : kShiftJis;
+        std::string dir;
+        for (int d = 0, dirs = 2 + static_cast<int>(rng() % 6); d < dirs; ++d) {
+            dir = rng() % 3 == 0 ? dir + "d" + std::to_string(d) + "/" : "d" + std::to_string(d) + "/";
+            for (int f = 0, files = static_cast<int>(rng() % 9); f < files; ++f)
+                tree.File(dir + "f" + std::to_string(f), RandomText(rng, alphabet, rng() % 400, rng() % 5 == 0));
+        }
+        const auto words = RandomWords(rng, alphabet);
+        const Strings whole = Search(tree.Root(), words, nullptr, -1, {1}).records;
+        // No cancellation, then the flag raised at a random record.
+        for (int cancelAfter : {-1, 2 + static_cast<int>(rng() % std::max<std::size_t>(1, whole.size()))}) {
+            CancelFlag flag{0};
+            const Strings one = Search(tree.Root(), words, &flag, cancelAfter, {1}).records;
+            cancelled += !one.empty() && one.back() == kAbortRecord;
+            for (const Row& row : rows) {
+                CancelFlag again{0};
+                EXPECT_EQ(Search(tree.Root(), words, &again, cancelAfter, row.parallel).records, one)
+                    << row.why << ", round " << round << ", cancel after " << cancelAfter;
+            }
+        }
+    }
+    EXPECT_GT(cancelled, 3) << "the rounds must exercise the abort record";
+}
+
+// A hit on a line too long to hold comes in parts; in a file behind a slow
+// one, on a thread that may hold only a little, the parts go over once that
+// file is the head, whole and in order.
+TEST(ParallelScan, LongHitLineBehindASlowFile)
+{
+    TempTree tree;
+    tree.File("first", "hit\n");  // the root's own file comes first
+    std::string line(8 * FileScanner::kHoldLimit, 'x');
+    line.replace(line.size() / 2, 3, "HIT");
+    tree.File("b/long", "before\n" + line + "\nhit after\n");
+    tree.File("c/last", "hit\n");
+    const Strings one = Search(tree.Root(), {"HIT"}, nullptr, -1, {1}).records;
+    ASSERT_EQ(one.size(), 1u + 3 * 2 + 4);
+    EXPECT_EQ(std::count(one.begin(), one.end(), "HIT :" + line), 1);
+    for (int cancelAfter : {-1, 6}) {
+        CancelFlag flag{0};
+        const Strings expected = Search(tree.Root(), {"HIT"}, &flag, cancelAfter, {1}).records;
+        CancelFlag again{0};
+        EXPECT_EQ(Search(tree.Root(), {"HIT"}, &again, cancelAfter, {4, 64 * 1024, 1, 50}).records, expected)
+            << "cancel after " << cancelAfter;
+    }
+    // Held back: at most the bound and the part that passed it.
     RecordingSink sink;
-    sink.failFrom = 2;  // header and the empty record fit, the banner does not
-    SearchEngine(sink, flag).SearchCharacter({tree.Root(), {"HIT"}});
-    EXPECT_EQ(flag.load(), 255);
-    EXPECT_EQ(sink.records.size(), 2u);
-    // Banner and the line's hit fail; the scan stops at the next line; the
-    // walk tries the abort record before the next file.
-    ASSERT_EQ(sink.attempted.size(), 3u);
-    EXPECT_EQ(sink.attempted[1], "HIT :hit");
-    EXPECT_EQ(sink.attempted[2], kAbortRecord);
-    EXPECT_EQ(sink.failures, Strings(3, "full"));
+    sink.stallMs = 50;
+    CancelFlag flag{0};
+    SearchEngine engine(sink, flag);
+    engine.SetThreads(4);
+    engine.SetParallelLimits(64 * 1024, 1);
+    engine.SearchCharacter({tree.Root(), {"HIT"}});
+    EXPECT_EQ(sink.records, one);
+    EXPECT_LE(engine.PeakHeldBytes(), 64 * 1024 + 3 * FileScanner::kBlockSize);
 }
 
 }  // namespace

@@ -83,10 +83,11 @@ bool DirectoryLister::IsPseudoFileSystem(dev_t dev, const char* path)
 }
 
 void DirectoryLister::List(const std::string& dir, std::size_t maxSubdirs,
-                           std::vector<std::string>& files, std::vector<std::string>& subdirs)
+                           std::vector<std::string>& files, std::vector<std::string>& subdirs, int* keepFd)
 {
     files.clear();
     subdirs.clear();
+    if (keepFd) *keepFd = -1;
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return;
     struct stat self{};
@@ -131,6 +132,7 @@ void DirectoryLister::List(const std::string& dir, std::size_t maxSubdirs,
         }
         // FIFOs, sockets and devices are system entries.
     }
+    if (keepFd && !files.empty()) *keepFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     ::closedir(d);
 }
 

@@ -78,7 +78,38 @@ void AppendShown(std::string& out, const unsigned char* p, std::size_t n)
     }
 }
 
-constexpr unsigned kAnchorBuckets = (1u << kSplitBucket) - 1;
+
+constexpr unsigned kAnchorBuckets = (1u << MultiSearch::kBuckets) - 1;
+
+// Bit k set when p[k] is CR or LF; p[0, 64) readable.
+__attribute__((target("avx2"))) std::uint64_t TerminatorsAvx2(const unsigned char* p)
+{
+    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    const auto lo = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(a, lf), _mm256_cmpeq_epi8(a, cr))));
+    const auto hi = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(b, lf), _mm256_cmpeq_epi8(b, cr))));
+    return static_cast<std::uint64_t>(hi) << 32 | lo;
+}
+
+std::uint64_t TerminatorsSse2(const unsigned char* p)
+{
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    std::uint64_t mask = 0;
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        mask |= static_cast<std::uint64_t>(static_cast<unsigned>(
+                    _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)))))
+                << (16 * k);
+    }
+    return mask;
+}
+
+const bool kTerminatorsAvx2 = __builtin_cpu_supports("avx2");
 // Room before the line's text in m_lineUtf8 for a record's "WORD :", so a
 // record is the line's own buffer and a long line is not copied again.
 constexpr std::size_t kPrefixRoom = 4 * kMaxWordLength + 2;
@@ -436,17 +467,72 @@ std::uint32_t FileScanner::StraddleMask(std::size_t begin, std::size_t end)
     return mask;
 }
 
-// Candidates come from one pass over the bytes: anchors (a line that may
-// hold a word) and straddle shapes (a line that may complete one). Lines
+// Line starts in (from, end) where a straddling word may end, in order,
+// after m_splitStarts' own entries. Only a break after a line that is not
+// empty counts (the LF of a CR LF is part of its CR's break); the byte pairs
+// on both of its sides decide before the characters are looked at.
+void FileScanner::FindSplitStarts(std::size_t from, std::size_t end)
+{
+    const WordSet& words = *m_words;
+    // Whether the byte before the one looked at is a terminator; the byte
+    // before the file's first counts as one.
+    std::uint64_t carry = (from == 0 || IsTerminator(m_p[from - 1])) ? 1 : 0;
+    for (std::size_t i = from; i < end; i += 64) {
+        std::uint64_t t;
+        if (i + 64 <= end) {
+            t = kTerminatorsAvx2 ? TerminatorsAvx2(m_p + i) : TerminatorsSse2(m_p + i);
+        } else {
+            t = 0;
+            for (std::size_t k = 0; i + k < end; ++k) t |= std::uint64_t{IsTerminator(m_p[i + k])} << k;
+        }
+        std::uint64_t breaks = t & ~((t << 1) | carry);
+        carry = t >> 63;
+        // Most breaks fail the pair test; it is made without a branch on
+        // the bytes, which text makes unpredictable. A terminator never
+        // begins a word's tail, so an empty next line fails it too.
+        for (; breaks != 0; breaks &= breaks - 1) {
+            const std::size_t at = i + static_cast<std::size_t>(__builtin_ctzll(breaks));
+            bool may;
+            std::size_t s;
+            if (at >= 2 && at + 4 <= end) {
+                const unsigned char* q = m_p + at;
+                s = at + 1 + static_cast<std::size_t>((q[0] == '\r') & (q[1] == '\n'));
+                may = words.MaySplitPairs(static_cast<unsigned>(q[-2]) << 8 | q[-1],
+                                          static_cast<unsigned>(m_p[s]) << 8 | m_p[s + 1]);
+            } else {
+                s = at + 1;
+                if (m_p[at] == '\r' && s < end && m_p[s] == '\n') ++s;
+                may = s < end && words.MaySplitAt(m_p + at, at, m_p + s, end - s);
+            }
+            if (may && SplitCandidateAt(s, end)) m_splitStarts.push_back(s);
+        }
+    }
+}
+
+// Candidates: lines that may complete a straddling word (found at each line
+// break), and lines holding an anchor (one pass over the bytes). Lines
 // without either cannot report anything and are passed over.
 bool FileScanner::ProcessRegion(std::size_t begin, std::size_t end)
 {
     Pending pending;
     std::size_t first = begin;
     if (m_p[first] == '\n' && first > 0 && m_p[first - 1] == '\r') ++first;
-    const bool split = m_words->HasSplitWords();
-    // A straddle into the region's first line shows before the region.
-    if (split && SplitCandidateAt(first, end)) pending = {first, NextTerminator(m_p, first, end), false, true};
+    m_splitStarts.clear();
+    if (m_words->HasSplitWords()) {
+        // A straddle into the region's first line shows before the region.
+        if (SplitCandidateAt(first, end)) m_splitStarts.push_back(first);
+        FindSplitStarts(first, end);
+    }
+    std::size_t nextSplit = 0;
+    // Lines that only a straddle brings, before `pos`, in order.
+    const auto splitsBefore = [&](std::size_t pos) {
+        for (; nextSplit < m_splitStarts.size() && m_splitStarts[nextSplit] < pos; ++nextSplit) {
+            if (!Flush(pending)) return false;
+            const std::size_t s = m_splitStarts[nextSplit];
+            pending = {s, NextTerminator(m_p, s, end), false, true};
+        }
+        return true;
+    };
 
     const MultiSearch& search = m_words->Search();
     MultiSearch::Cursor cursor;
@@ -460,23 +546,21 @@ bool FileScanner::ProcessRegion(std::size_t begin, std::size_t end)
             if (pending.begin != kNone && j >= pending.begin && j < pending.end) {
                 pending.inLine = true;
             } else {
-                if (!Flush(pending)) return false;
-                pending = {LineStartBefore(j, begin), NextTerminator(m_p, j, end), true, false};
-            }
-        }
-        if ((bits >> kSplitBucket) & 1u) {
-            const std::size_t t = j + 1;
-            if (t < end && IsTerminator(m_p[t]) && !IsTerminator(m_p[j])) {
-                std::size_t s = t + 1;
-                if (m_p[t] == '\r' && s < end && m_p[s] == '\n') ++s;
-                if (SplitCandidateAt(s, end)) {
+                const std::size_t lineStart = LineStartBefore(j, begin);
+                if (!splitsBefore(lineStart)) return false;
+                if (pending.begin != kNone && j >= pending.begin && j < pending.end) {
+                    pending.inLine = true;
+                } else {
+                    const bool split = nextSplit < m_splitStarts.size() && m_splitStarts[nextSplit] == lineStart;
+                    nextSplit += split ? 1 : 0;
                     if (!Flush(pending)) return false;
-                    pending = {s, NextTerminator(m_p, s, end), false, true};
+                    pending = {lineStart, NextTerminator(m_p, j, end), true, split};
                 }
             }
         }
         ++j;
     }
+    if (!splitsBefore(end)) return false;
     return Flush(pending);
 }
 
@@ -605,6 +689,7 @@ bool FileScanner::StreamRecord(const SearchWord& word)
 // not made.
 bool FileScanner::EmitHits(std::uint32_t splitBits, std::uint32_t inLineBits)
 {
+    if (m_onLine) m_onLine();
     const auto& words = m_words->words();
     for (std::size_t j = 0; j < words.size(); ++j) {
         if ((splitBits >> j & 1u) && !Report(words[j])) return false;

@@ -67,6 +67,11 @@ public:
     void Scan(ByteSource& source, text::Encoding encoding, std::string_view displayPath,
               const Print& print);
 
+    // Called before the first record of each line that reports (the empty
+    // record and the banner belong to the file's first such line): the
+    // places where a cancellation may cut a file's records.
+    void SetLineHook(std::function<void()> hook) { m_onLine = std::move(hook); }
+
     // Bytes read per system call.
     static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
     // A line is held whole up to this length; a longer one is streamed and,
@@ -90,6 +95,7 @@ private:
     void Assemble(const ByteSource::Piece& piece);
     bool ProcessBlock(std::size_t lineStart);
     bool ProcessRegion(std::size_t begin, std::size_t end);
+    void FindSplitStarts(std::size_t from, std::size_t end);
     bool Flush(Pending& pending);
     void KeepForNext(std::size_t lineStart);
     void KeepStreamTail(std::size_t from);
@@ -118,6 +124,7 @@ private:
 
     std::vector<std::u32string> m_upperWords;
     const CancelFlag& m_cancel;
+    std::function<void()> m_onLine;
     std::unique_ptr<WordSet> m_utf8Words;
     std::unique_ptr<WordSet> m_cp932Words;
     std::size_t m_longestWord = 0;
@@ -167,6 +174,7 @@ private:
     std::string m_lineUtf8;
     std::string m_record;
     std::vector<unsigned char> m_reread;
+    std::vector<std::size_t> m_splitStarts;  // per region
 };
 
 }  // namespace textrove::search

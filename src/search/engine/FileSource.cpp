@@ -82,8 +82,6 @@ bool FinishEncoding(int fd, text::EncodingDetector& check, bool eof, std::uint64
 
 bool FdSource::Open(text::Encoding& encoding)
 {
-    struct stat st{};
-    m_size = ::fstat(m_fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
     const std::size_t want = FirstReadSize(m_size);
     const std::size_t need = kHeadroom + std::max(want, FileScanner::kBlockSize);
     if (m_buffer.size() < need) m_buffer.resize(need);

@@ -49,8 +49,9 @@ class FdSource : public ByteSource {
 public:
     // The buffers belong to the caller, so that scanning file after file
     // reuses them instead of allocating a block per file.
-    FdSource(int fd, std::vector<unsigned char>& buffer, std::vector<unsigned char>& scratch)
-        : m_fd(fd), m_buffer(buffer), m_scratch(scratch)
+    // `size` is the file's size from an fstat made at its open.
+    FdSource(int fd, std::uint64_t size, std::vector<unsigned char>& buffer, std::vector<unsigned char>& scratch)
+        : m_fd(fd), m_size(size), m_buffer(buffer), m_scratch(scratch)
     {
     }
     // Reads the first block and decides the encoding; false on a read error.

@@ -1,6 +1,7 @@
 // Where a search's records go. The GUI, the command-line companion, tests and
-// benchmarks each bring their own sink. All calls come from the thread that
-// runs the search, in record order.
+// benchmarks each bring their own sink. Calls come in record order from one
+// thread at a time (not always the same one: each call happens after the
+// one before it), never from two at once.
 #pragma once
 
 #include <string>
@@ -39,6 +40,10 @@ public:
 
     // The file about to be scanned (display text, UTF-8). Sinks throttle this.
     virtual void ScanningFile(std::string_view path) { (void)path; }
+
+    // The file last announced is still being scanned (now and then during a
+    // long file): a moment to show it if it was not shown yet.
+    virtual void StillScanning() {}
 
     // The same file's path as its bytes (a name need not be valid UTF-8),
     // just before ScanningFile: for a sink that must find the file again

@@ -9,7 +9,7 @@
 #include "search/engine/DirectoryLister.h"
 #include "search/engine/FileScanner.h"
 #include "search/engine/FileSource.h"
-#include "search/engine/Prefetcher.h"
+#include "search/engine/ParallelScan.h"
 #include "text/TextCodec.h"
 
 namespace textrove::search {
@@ -60,6 +60,7 @@ void SearchEngine::GetFindChara(const std::vector<std::string>& words)
         header += m_findWord[static_cast<std::size_t>(m_findWordCount)];
         upper.push_back(text::Utf8ToU32(m_findWord[static_cast<std::size_t>(m_findWordCount)]));
     }
+    m_upperWords = upper;
     m_scanner = std::make_unique<FileScanner>(std::move(upper), m_cancel);
     PrintText(header);
 }
@@ -76,7 +77,7 @@ void SearchEngine::FindChara(const std::string& path)
     if (fd < 0) return;
     struct stat st{};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        FdSource source(fd, m_readBuffer, m_readScratch);
+        FdSource source(fd, static_cast<std::uint64_t>(st.st_size), m_readBuffer, m_readScratch);
         text::Encoding encoding;
         if (source.Open(encoding))
             m_scanner->Scan(source, encoding, display, [this](std::string_view text, bool first, bool last) {
@@ -90,90 +91,11 @@ void SearchEngine::FindChara(const std::string& path)
 void SearchEngine::SearchCharacter(const SearchRequest& request)
 {
     GetFindChara(request.words);
-    // The walk and the reading run one file ahead on a second thread; the
-    // records, the progress calls and the cancellation checks stay here, in
-    // walk order.
-    Prefetcher prefetcher(m_cancel);
-    try {
-        prefetcher.Start([&] {
-            Walk(request.targetDirectory, [&](const std::string& path) { return prefetcher.AddFile(path); });
-        });
-    } catch (const std::system_error&) {
-        SearchSerially(request.targetDirectory);
-        return;
-    }
-    const FileScanner::Print print = [this](std::string_view text, bool first, bool last) {
-        return PrintPart(text, first, last);
-    };
-    Prefetcher::File file;
-    while (prefetcher.NextFile(file)) {
-        if (m_cancel.load() != 0) {
-            PrintText(kAbortRecord);
-            return;
-        }
-        m_sink.ScanningPath(file.path);
-        m_sink.ScanningFile(file.display);
-        if (!file.opened) continue;
-        if (file.scan) m_scanner->Scan(prefetcher.Source(), file.encoding, file.display, print);
-        m_sink.FileDone();
-    }
-}
-
-void SearchEngine::SearchSerially(const std::string& targetDirectory)
-{
-    Walk(targetDirectory, [this](const std::string& path) {
-        if (m_cancel.load() != 0) {
-            PrintText(kAbortRecord);
-            return false;
-        }
-        FindChara(path);
-        return true;
-    });
-}
-
-void SearchEngine::Walk(const std::string& targetDirectory,
-                        const std::function<bool(const std::string&)>& onFile)
-{
-    // Per level: the recorded directory paths (entry 0 unused), how many are
-    // valid and which is current. Every path ends in '/'.
-    std::array<std::array<std::string, kDirEntries>, kDirLevels> dirPath;
-    std::array<std::int16_t, kDirLevels> dirCount{};
-    std::array<std::int16_t, kDirLevels> dirIndex{};
-
-    std::string target = targetDirectory;
-    if (target.empty() || target.back() != '/') target += '/';
-    int level = 0;
-    dirIndex[0] = 1;
-    dirCount[0] = 1;
-    dirPath[0][1] = target;
-
-    std::vector<std::string> files;
-    std::vector<std::string> subdirs;
-    std::string path;
-    for (;;) {
-        const std::string& dir = dirPath[level][dirIndex[level]];
-        const bool deeper = level < kDirLevels - 1;
-        m_lister->List(dir, deeper ? kMaxSubdirs : 0, files, subdirs);
-        for (const std::string& name : files) {
-            path.assign(dir).append(name);
-            if (!onFile(path)) return;
-        }
-        if (deeper) {
-            auto& next = dirPath[level + 1];
-            for (std::size_t i = 0; i < subdirs.size(); ++i) next[i + 1] = dir + subdirs[i] + '/';
-            dirCount[level + 1] = static_cast<std::int16_t>(subdirs.size());
-        }
-        if (deeper && dirCount[level + 1] > 0) {
-            ++level;
-            dirIndex[level] = 1;
-            continue;
-        }
-        ++dirIndex[level];
-        while (dirIndex[level] > dirCount[level]) {
-            if (--level < 0) return;
-            ++dirIndex[level];
-        }
-    }
+    ParallelScan scan(m_sink, m_cancel, m_upperWords,
+                      [this](std::string_view text, bool first, bool last) { return PrintPart(text, first, last); });
+    scan.SetLimits(m_heldBytes, m_batchFiles);
+    scan.Run(request.targetDirectory, *m_lister, m_threads ? m_threads : ParallelScan::DefaultThreads());
+    m_peakHeld = scan.PeakHeld();
 }
 
 }  // namespace textrove::search

@@ -5,7 +5,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -61,17 +60,30 @@ public:
     // after the same failure path, when it was refused.
     bool PrintPart(std::string_view text, bool first, bool last);
 
-private:
-    // The walk: every file path in walk order to `onFile`, which returns false
-    // to end the walk.
-    void Walk(const std::string& targetDirectory, const std::function<bool(const std::string&)>& onFile);
-    // The walk and the scan on this thread alone.
-    void SearchSerially(const std::string& targetDirectory);
+    // Threads that scan files in SearchCharacter; 0 (the default) sizes the
+    // pool to the machine. The result is the same for every count.
+    void SetThreads(unsigned threads) { m_threads = threads; }
+    // Bounds of the parallel scan (records held back for ordering, files per
+    // batch); 0 keeps the built-in value. Small values serve tests.
+    void SetParallelLimits(std::size_t heldBytes, std::size_t batchFiles)
+    {
+        m_heldBytes = heldBytes;
+        m_batchFiles = batchFiles;
+    }
 
+    // The most bytes of records the last search held back for ordering.
+    std::size_t PeakHeldBytes() const { return m_peakHeld; }
+
+private:
     ResultSink& m_sink;
     CancelFlag& m_cancel;
     std::array<std::string, kMaxWords + 1> m_findWord;  // slots 1..m_findWordCount
     std::int16_t m_findWordCount = 0;
+    std::vector<std::u32string> m_upperWords;
+    unsigned m_threads = 0;
+    std::size_t m_heldBytes = 0;
+    std::size_t m_batchFiles = 0;
+    std::size_t m_peakHeld = 0;
     std::unique_ptr<FileScanner> m_scanner;
     std::unique_ptr<DirectoryLister> m_lister;
     std::vector<unsigned char> m_readBuffer;   // FindChara's read block, reused per file

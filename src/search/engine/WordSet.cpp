@@ -149,21 +149,6 @@ std::vector<BytePattern> ChooseAnchors(const std::vector<std::vector<BytePattern
     return combos;
 }
 
-// A three-position pattern whose classes are the given byte sets.
-BytePattern ClassesOf(const std::array<std::vector<unsigned char>, 3>& sets)
-{
-    BytePattern p;
-    std::size_t most = 0;
-    for (const auto& s : sets) most = std::max(most, s.size());
-    for (std::size_t i = 0; i < most; ++i) {
-        std::string alt(3, '\0');
-        for (std::size_t k = 0; k < 3; ++k)
-            alt[k] = static_cast<char>(sets[k][std::min(i, sets[k].size() - 1)]);
-        p.AddAlternative(alt);
-    }
-    return p;
-}
-
 // Low and high nibbles seen at each fingerprint position.
 struct Nibbles {
     std::array<std::uint16_t, MultiSearch::kWidth> lo{};
@@ -231,10 +216,6 @@ double Cost(const Nibbles& n, text::Encoding encoding)
     return c;
 }
 
-void AddUnique(std::vector<unsigned char>& set, unsigned char b)
-{
-    if (std::find(set.begin(), set.end(), b) == set.end()) set.push_back(b);
-}
 
 }  // namespace
 
@@ -257,9 +238,6 @@ WordSet::WordSet(const std::vector<std::u32string>& upperWords, text::Encoding e
     }
 
     // Straddles: which characters may precede which within a word.
-    std::array<std::vector<unsigned char>, 3> splitBytes;
-    splitBytes[1] = {'\r', '\n'};
-    splitBytes[2] = {'\n'};
     for (const SearchWord& word : m_words) {
         if (!word.matchable || word.text.size() < 2) continue;
         m_hasSplit = true;
@@ -273,7 +251,6 @@ WordSet::WordSet(const std::vector<std::u32string>& upperWords, text::Encoding e
             }
             for (char32_t x : PreImages(word.text[k - 1])) {
                 for (std::string& e : EncodingsOf(x, encoding)) {
-                    AddUnique(splitBytes[0], static_cast<unsigned char>(e.back()));
                     if (e.size() == 1) m_lastOne.set(static_cast<unsigned char>(e[0]));
                     else m_lastTwo.set(static_cast<std::size_t>(static_cast<unsigned char>(e[e.size() - 2])) << 8 |
                                        static_cast<unsigned char>(e.back()));
@@ -283,7 +260,6 @@ WordSet::WordSet(const std::vector<std::u32string>& upperWords, text::Encoding e
             }
             for (char32_t x : PreImages(c)) {
                 for (const std::string& e : EncodingsOf(x, encoding)) {
-                    AddUnique(splitBytes[2], static_cast<unsigned char>(e[0]));
                     if (e.size() == 1) m_firstOne.set(static_cast<unsigned char>(e[0]));
                     else m_firstTwo.set(static_cast<std::size_t>(static_cast<unsigned char>(e[0])) << 8 |
                                         static_cast<unsigned char>(e[1]));
@@ -292,7 +268,16 @@ WordSet::WordSet(const std::vector<std::u32string>& upperWords, text::Encoding e
         }
     }
 
-    // Anchors take the other buckets. The costliest fingerprints (those that
+    m_firstPair = m_firstTwo;
+    m_lastPair = m_lastTwo;
+    for (std::size_t a = 0; a < 256; ++a) {
+        for (std::size_t b = 0; b < 256; ++b) {
+            if (m_firstOne[a]) m_firstPair.set(a << 8 | b);
+            if (m_lastOne[b]) m_lastPair.set(a << 8 | b);
+        }
+    }
+
+    // Anchors take the buckets. The costliest fingerprints (those that
     // let common bytes through) get buckets of their own; the cheapest share,
     // each where it widens a bucket least, so that unlike patterns do not
     // blur each other.
@@ -314,14 +299,14 @@ WordSet::WordSet(const std::vector<std::u32string>& upperWords, text::Encoding e
         }
     }
     std::stable_sort(order.begin(), order.end(), [](const auto& x, const auto& y) { return x.cost > y.cost; });
-    std::array<Nibbles, kSplitBucket> buckets{};
+    std::array<Nibbles, MultiSearch::kBuckets> buckets{};
     int used = 0;
     for (const Candidate& c : order) {
         const Nibbles mine = NibblesOf(*c.pattern, c.offset);
         int best = used;
-        if (used == kSplitBucket) {
+        if (used == MultiSearch::kBuckets) {
             double bestGrowth = 0;
-            for (int b = 0; b < kSplitBucket; ++b) {
+            for (int b = 0; b < MultiSearch::kBuckets; ++b) {
                 const auto& bucket = buckets[static_cast<std::size_t>(b)];
                 const double growth = Cost(Union(bucket, mine), encoding) - Cost(bucket, encoding);
                 if (b == 0 || growth < bestGrowth) {
@@ -337,7 +322,6 @@ WordSet::WordSet(const std::vector<std::u32string>& upperWords, text::Encoding e
         m_bucketAnchors[static_cast<std::size_t>(best)].push_back({c.pattern, c.offset});
         m_maxAnchor = std::max(m_maxAnchor, c.pattern->size());
     }
-    if (m_hasSplit) m_search.Add(kSplitBucket, ClassesOf(splitBytes));
 }
 
 const std::vector<std::string>* WordSet::PrecedingEncodings(char32_t first) const

@@ -26,10 +26,6 @@ struct SearchWord {
     std::vector<BytePattern> anchors;
 };
 
-// Bucket of the one-pass search that stands for a possible straddle: a byte
-// that may end a word's head, a line terminator, a byte that may start its
-// tail (or the LF of CR LF).
-inline constexpr int kSplitBucket = MultiSearch::kBuckets - 1;
 
 class WordSet {
 public:
@@ -43,8 +39,8 @@ public:
     // Whether some word can straddle a line break.
     bool HasSplitWords() const { return m_hasSplit; }
 
-    // One pass over raw bytes finds anchor candidates (buckets 0-6) and
-    // straddle candidates (kSplitBucket).
+    // One pass over raw bytes finds anchor candidates; straddles are looked
+    // for at each line break (MaySplitAt).
     const MultiSearch& Search() const { return m_search; }
     // Anchors to confirm for a bucket: a hit at j stands for the anchor at
     // j - offset.
@@ -69,9 +65,20 @@ public:
     // readable backwards from `end`) may end in a character that precedes
     // another in a word, and the bytes after it (`after` readable from
     // `start`) may begin with such a following character.
+    // The same where two bytes are there on both sides, without a branch.
+    bool MaySplitPairs(unsigned lastTwo, unsigned firstTwo) const
+    {
+        return m_firstPair[firstTwo] & m_lastPair[lastTwo];
+    }
+
     bool MaySplitAt(const unsigned char* end, std::size_t before, const unsigned char* start,
                     std::size_t after) const
     {
+        // One look-up per side where two bytes are there (the usual case);
+        // the side after the break rejects most breaks, so it goes first.
+        if (before >= 2 && after >= 2)
+            return m_firstPair[static_cast<std::size_t>(start[0]) << 8 | start[1]] &&
+                   m_lastPair[static_cast<std::size_t>(end[-2]) << 8 | end[-1]];
         const bool last = m_lastOne[end[-1]] ||
                           (before >= 2 && m_lastTwo[static_cast<std::size_t>(end[-2]) << 8 | end[-1]]);
         return last && (m_firstOne[start[0]] ||
@@ -87,6 +94,8 @@ private:
     // the characters that may follow (precede) another within a word.
     std::bitset<256> m_firstOne, m_lastOne;
     std::bitset<65536> m_firstTwo, m_lastTwo;
+    // Byte pairs that begin (end) with one of those: the two tests above in one.
+    std::bitset<65536> m_firstPair, m_lastPair;
     MultiSearch m_search;
     std::array<std::vector<BucketAnchor>, MultiSearch::kBuckets> m_bucketAnchors;
     std::size_t m_maxAnchor = 0;
