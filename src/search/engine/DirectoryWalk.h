@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "search/engine/DirectoryLister.h"
-#include "search/engine/SearchEngine.h"
+#include "search/engine/SearchTypes.h"
 
 namespace textrove::search {
 

@@ -11,33 +11,13 @@
 #include <string_view>
 #include <vector>
 
-#include "search/engine/SearchEngine.h"
+#include "search/engine/ByteSource.h"
+#include "search/engine/SearchTypes.h"
 #include "search/engine/WordSet.h"
 
 namespace textrove::search {
 
 class TranscodingSource;
-
-// A file's bytes in order, as the scanner receives them.
-class ByteSource {
-public:
-    struct Piece {
-        unsigned char* data = nullptr;
-        std::size_t size = 0;
-        // The scanner may write to [data - headroom, data) until the next call.
-        std::size_t headroom = 0;
-        bool last = false;  // the end of the file follows this piece
-    };
-
-    virtual ~ByteSource() = default;
-    // The next piece, valid until the next call; false when no piece comes:
-    // after the last one, or when reading failed or was stopped (the line
-    // in progress is then dropped).
-    virtual bool Next(Piece& piece) = 0;
-    // Reads exactly `n` bytes at `offset` again, for a line too long to
-    // hold; false when they cannot be read.
-    virtual bool ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t n) = 0;
-};
 
 class FileScanner {
 public:
@@ -73,7 +53,7 @@ public:
     void SetLineHook(std::function<void()> hook) { m_onLine = std::move(hook); }
 
     // Bytes read per system call.
-    static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+    static constexpr std::size_t kBlockSize = kReadBlockSize;
     // A line is held whole up to this length; a longer one is streamed and,
     // when it holds a candidate, read again from its start.
     static constexpr std::size_t kHoldLimit = std::size_t{1} << 20;

@@ -12,7 +12,7 @@ namespace textrove::search {
 
 std::size_t FirstReadSize(std::uint64_t knownSize)
 {
-    return static_cast<std::size_t>(std::min<std::uint64_t>(knownSize, FileScanner::kBlockSize));
+    return static_cast<std::size_t>(std::min<std::uint64_t>(knownSize, kReadBlockSize));
 }
 
 bool ReadBlock(int fd, unsigned char* buffer, std::size_t want, std::uint64_t knownSize,
@@ -63,7 +63,7 @@ bool FileEncoding(int fd, const unsigned char* head, std::size_t n, bool eof, st
 bool FinishEncoding(int fd, text::EncodingDetector& check, bool eof, std::uint64_t offset,
                     std::uint64_t knownSize, std::vector<unsigned char>& scratch, text::Encoding& encoding)
 {
-    const std::size_t block = FileScanner::kBlockSize;
+    const std::size_t block = kReadBlockSize;
     if (check.Open() && scratch.size() < block) scratch.resize(block);
     while (check.Open() && !eof && offset < knownSize) {
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(block, knownSize - offset));
@@ -83,7 +83,7 @@ bool FinishEncoding(int fd, text::EncodingDetector& check, bool eof, std::uint64
 bool FdSource::Open(text::Encoding& encoding)
 {
     const std::size_t want = FirstReadSize(m_size);
-    const std::size_t need = kHeadroom + std::max(want, FileScanner::kBlockSize);
+    const std::size_t need = kHeadroom + std::max(want, kReadBlockSize);
     if (m_buffer.size() < need) m_buffer.resize(need);
     if (!ReadBlock(m_fd, m_buffer.data() + kHeadroom, want, m_size, m_total, m_firstSize, m_eof))
         return false;
@@ -102,7 +102,7 @@ bool FdSource::Next(Piece& piece)
     if (m_firstPending) {
         m_firstPending = false;
         piece.size = m_firstSize;
-    } else if (!ReadBlock(m_fd, piece.data, FileScanner::kBlockSize, m_size, m_total, piece.size, m_eof)) {
+    } else if (!ReadBlock(m_fd, piece.data, kReadBlockSize, m_size, m_total, piece.size, m_eof)) {
         m_done = true;
         return false;
     }

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "search/engine/FileScanner.h"
+#include "search/engine/ByteSource.h"
 #include "text/EncodingDetector.h"
 #include "text/TextCodec.h"
 

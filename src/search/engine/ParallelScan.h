@@ -21,7 +21,7 @@
 
 #include "search/engine/DirectoryWalk.h"
 #include "search/engine/ResultSink.h"
-#include "search/engine/SearchEngine.h"
+#include "search/engine/SearchTypes.h"
 
 namespace textrove::search {
 

@@ -13,7 +13,7 @@
 #include <deque>
 #include <vector>
 
-#include "search/engine/FileScanner.h"
+#include "search/engine/ByteSource.h"
 #include "text/StreamDecoder.h"
 
 namespace textrove::search {
