@@ -11,6 +11,7 @@
 
 #include "search/engine/FileScanner.h"
 #include "search/engine/FileSource.h"
+#include "search/engine/RecordPrinter.h"
 #include "text/TextCodec.h"
 
 namespace textrove::search {
@@ -260,7 +261,7 @@ bool ParallelScan::ReleaseFileStart(const WalkDirectory& dir, std::string_view n
 {
     if (m_stopped.load(std::memory_order_relaxed)) return false;
     if (m_cancel.load() != 0) {
-        PrintText(kAbortRecord);
+        PrintText(RecordPrinter::AbortRecord());
         Stop();
         return false;
     }

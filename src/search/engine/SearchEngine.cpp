@@ -10,6 +10,7 @@
 #include "search/engine/FileScanner.h"
 #include "search/engine/FileSource.h"
 #include "search/engine/ParallelScan.h"
+#include "search/engine/RecordPrinter.h"
 #include "text/TextCodec.h"
 
 namespace textrove::search {
@@ -50,19 +51,18 @@ void SearchEngine::GetFindChara(const std::vector<std::string>& words)
 {
     m_findWordCount = 0;
     std::vector<std::u32string> upper;
-    std::string header = kHeaderRecord;
+    std::vector<std::string> shown;
     for (const std::string& w : words) {
         // An empty word would match every line; the word list never holds one.
         if (w.empty() || m_findWordCount >= kMaxWords) continue;
         ++m_findWordCount;
         m_findWord[static_cast<std::size_t>(m_findWordCount)] = text::ToUpperUtf8(w);
-        header += "  ";
-        header += m_findWord[static_cast<std::size_t>(m_findWordCount)];
-        upper.push_back(text::Utf8ToU32(m_findWord[static_cast<std::size_t>(m_findWordCount)]));
+        shown.push_back(m_findWord[static_cast<std::size_t>(m_findWordCount)]);
+        upper.push_back(text::Utf8ToU32(shown.back()));
     }
     m_upperWords = upper;
     m_scanner = std::make_unique<FileScanner>(std::move(upper), m_cancel);
-    PrintText(header);
+    PrintText(RecordPrinter::HeaderRecord(shown));
 }
 
 void SearchEngine::FindChara(const std::string& path)
