@@ -1,9 +1,5 @@
 #include "search/engine/SearchEngine.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <system_error>
 
 #include "search/engine/DirectoryLister.h"
@@ -71,20 +67,15 @@ void SearchEngine::FindChara(const std::string& path)
     const std::string display = text::LossyUtf8(path);
     m_sink.ScanningPath(path);
     m_sink.ScanningFile(display);
-    // O_NONBLOCK: a FIFO or device swapped in since the listing must not
-    // block the open; only a regular file is read.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return;
-    struct stat st{};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        FdSource source(fd, static_cast<std::uint64_t>(st.st_size), m_readBuffer, m_readScratch);
-        text::Encoding encoding;
-        if (source.Open(encoding))
-            m_scanner->Scan(source, encoding, display, [this](std::string_view text, bool first, bool last) {
-                return PrintPart(text, first, last);
-            });
-    }
-    ::close(fd);
+    const FileScanner::Print print = [this](std::string_view text, bool first, bool last) {
+        return PrintPart(text, first, last);
+    };
+    std::uint64_t bytes = 0;
+    if (!OpenAndScan(-1, path.c_str(), m_readBuffer, m_readScratch, bytes,
+                     [&](ByteSource& source, text::Encoding encoding) {
+                         m_scanner->Scan(source, encoding, display, print);
+                     }))
+        return;
     m_sink.FileDone();
 }
 
