@@ -1,6 +1,8 @@
-// The scan of one file: line splitting, the straddling-word and in-line
-// checks, and the file's records. Bytes arrive in pieces from a ByteSource;
-// memory stays bounded by kHoldLimit however long a line is.
+// The scan of one file: line framing (blocks, the carry between them, long
+// lines streamed), candidate lines and the straddling-word and in-line
+// checks. Bytes arrive in pieces from a ByteSource; memory stays bounded by
+// kHoldLimit however long a line is. Records are made by a RecordPrinter,
+// and a streamed line is read again by a StreamedLine.
 #pragma once
 
 #include <cstddef>
@@ -12,19 +14,20 @@
 #include <vector>
 
 #include "search/engine/ByteSource.h"
+#include "search/engine/CandidateLines.h"
+#include "search/engine/RecordPrinter.h"
 #include "search/engine/SearchTypes.h"
 #include "search/engine/WordSet.h"
 
 namespace textrove::search {
 
+class StreamedLine;
 class TranscodingSource;
 
-class FileScanner {
+class FileScanner : private CandidateLines::Reporter {
 public:
-    // Takes a record, or a part of a record too long to hold (as
-    // ResultSink::AppendPart): `first` and `last` are both set on a whole
-    // record. False when the record was refused.
-    using Print = std::function<bool(std::string_view text, bool first, bool last)>;
+    // Takes a record or a part of one (see RecordPrinter::Print).
+    using Print = RecordPrinter::Print;
 
     // How long a line is held before it is streamed, and the block size for
     // reading a streamed line again. Small values serve tests.
@@ -59,46 +62,24 @@ public:
     static constexpr std::size_t kHoldLimit = std::size_t{1} << 20;
     // Bytes kept from the end of a streamed stretch or of the previous line:
     // room for the longest anchor and for the 9 characters a straddle needs.
-    static constexpr std::size_t kTailBytes = 64;
+    static constexpr std::size_t kTailBytes = CandidateLines::kTailBytes;
 
 private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-    struct Pending {
-        std::size_t begin = kNone;
-        std::size_t end = 0;
-        bool inLine = false;  // an anchor stands in the line
-        bool split = false;   // a straddle may end at its start
-    };
-
     const WordSet& Words(text::Encoding encoding);
     void Assemble(const ByteSource::Piece& piece);
     bool ProcessBlock(std::size_t lineStart);
-    bool ProcessRegion(std::size_t begin, std::size_t end);
-    void FindSplitStarts(std::size_t from, std::size_t end);
-    bool Flush(Pending& pending);
     void KeepForNext(std::size_t lineStart);
     void KeepStreamTail(std::size_t from);
     bool EnterStreaming(std::size_t lineStart);
     bool FinishStreamedLine(std::uint64_t endOffset);
 
     std::size_t RegionEnd(std::size_t lineStart) const;
-    std::size_t LineStartBefore(std::size_t pos, std::size_t low) const;
-    bool PreviousLine(std::size_t lineStart, std::size_t& prevStart, std::size_t& prevEnd) const;
-    std::size_t BoundaryAtOrAfter(std::size_t from, std::size_t target) const;
-    std::size_t CompletePrefix(const unsigned char* p, std::size_t n) const;
-    void DecodeBytes(const unsigned char* p, std::size_t n, std::u32string& out) const;
-
-    bool AnchorAt(std::size_t j, std::size_t end, unsigned bits) const;
-    bool AnyAnchor(std::size_t from, std::size_t end) const;
-    bool SplitCandidateAt(std::size_t s, std::size_t end);
-    std::uint32_t StraddleMask(std::size_t begin, std::size_t end);
-    void ProcessLine(std::size_t begin, std::size_t end, bool inLine, bool split);
-    bool RereadInLine(std::uint64_t start, std::uint64_t end, std::uint32_t& mask);
-    bool StreamRecord(const SearchWord& word);
+    void LineHits(std::size_t begin, std::size_t end, std::uint32_t splitBits, std::uint32_t inLineBits,
+                  const std::u32string* decoded) override;
     bool EmitHits(std::uint32_t splitBits, std::uint32_t inLineBits);
     void EnsureLineUtf8();
-    void Banner();
     bool Report(const SearchWord& word);
     void ReleaseLargeBuffers();
 
@@ -107,26 +88,22 @@ private:
     std::function<void()> m_onLine;
     std::unique_ptr<WordSet> m_utf8Words;
     std::unique_ptr<WordSet> m_cp932Words;
-    std::size_t m_longestWord = 0;
     std::size_t m_holdLimit;
     std::size_t m_rereadBlock;
+    std::unique_ptr<RecordPrinter> m_printer;
+    std::unique_ptr<StreamedLine> m_streamed;
+    CandidateLines m_checks;
+    TextBlock& m_block;  // m_checks' block
 
     // Per file.
     std::unique_ptr<TranscodingSource> m_transcoding;
     bool m_transcoded = false;  // UTF-8 decoded from another encoding
     const WordSet* m_words = nullptr;
     ByteSource* m_source = nullptr;
-    const Print* m_print = nullptr;
-    std::string_view m_displayPath;
-    bool m_banner = false;
 
-    // The block being scanned: the carry from the previous piece, then the
-    // new piece. m_p[0] is always a character start.
-    unsigned char* m_p = nullptr;
-    std::size_t m_n = 0;
+    // m_block is the carry from the previous piece, then the new piece.
     bool m_eof = false;
-    std::uint64_t m_base = 0;             // file offset of m_p[0]
-    std::size_t m_firstLineAt = kNone;    // where the file's first line starts
+    std::uint64_t m_base = 0;             // file offset of m_block.p[0]
     std::vector<unsigned char> m_work;    // when the carry does not fit the headroom
     std::vector<unsigned char> m_carry;   // previous line's tail, partial line
     std::size_t m_carryLine = 0;          // partial line's start in m_carry
@@ -143,18 +120,11 @@ private:
     // The line being reported.
     std::size_t m_lineBegin = 0;
     std::size_t m_lineEnd = 0;
-    bool m_lineDecoded = false;
+    const std::u32string* m_lineDecoded = nullptr;  // the line's characters, when decoded
     bool m_lineUtf8Ready = false;
 
     std::u32string m_line;
-    std::u32string m_upper;
-    std::u32string m_prevTail;
-    std::u32string m_head;
-    std::u32string m_split;
     std::string m_lineUtf8;
-    std::string m_record;
-    std::vector<unsigned char> m_reread;
-    std::vector<std::size_t> m_splitStarts;  // per region
 };
 
 }  // namespace textrove::search

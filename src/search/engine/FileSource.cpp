@@ -1,5 +1,6 @@
 #include "search/engine/FileSource.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,6 +115,24 @@ bool FdSource::Next(Piece& piece)
 bool FdSource::ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t n)
 {
     return ReadExactlyAt(m_fd, offset, buffer, n);
+}
+
+bool OpenAndScan(int dirFd, const char* name, std::vector<unsigned char>& buffer,
+                 std::vector<unsigned char>& scratch, std::uint64_t& regularBytes,
+                 const std::function<void(ByteSource& source, text::Encoding encoding)>& scan)
+{
+    constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    const int fd = dirFd >= 0 ? ::openat(dirFd, name, kFlags) : ::open(name, kFlags);
+    if (fd < 0) return false;
+    struct stat st{};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        regularBytes += static_cast<std::uint64_t>(st.st_size);
+        FdSource source(fd, static_cast<std::uint64_t>(st.st_size), buffer, scratch);
+        text::Encoding encoding;
+        if (source.Open(encoding)) scan(source, encoding);
+    }
+    ::close(fd);
+    return true;
 }
 
 }  // namespace textrove::search

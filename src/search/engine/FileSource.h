@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -70,5 +71,15 @@ private:
     std::vector<unsigned char>& m_buffer;
     std::vector<unsigned char>& m_scratch;
 };
+
+// The one way the scan opens a file, for every read path: without blocking
+// (a FIFO or device swapped in since the listing must not block the open)
+// and without a controlling terminal; only a regular file is read. For a
+// regular file `regularBytes` grows by its size and, once its first block is
+// read and its encoding decided, `scan` reads it. False when the file could
+// not be opened. `name` is relative to `dirFd`, or a path when `dirFd` < 0.
+bool OpenAndScan(int dirFd, const char* name, std::vector<unsigned char>& buffer,
+                 std::vector<unsigned char>& scratch, std::uint64_t& regularBytes,
+                 const std::function<void(ByteSource& source, text::Encoding encoding)>& scan);
 
 }  // namespace textrove::search

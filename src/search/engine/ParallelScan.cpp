@@ -1,9 +1,5 @@
 #include "search/engine/ParallelScan.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <system_error>
@@ -11,6 +7,7 @@
 
 #include "search/engine/FileScanner.h"
 #include "search/engine/FileSource.h"
+#include "search/engine/RecordPrinter.h"
 #include "text/TextCodec.h"
 
 namespace textrove::search {
@@ -122,28 +119,12 @@ private:
         // Past a cancellation the file is not opened: its release writes
         // the abort record before it.
         if (m_owner.m_cancel.load(std::memory_order_relaxed) == 0) {
-            // O_NONBLOCK: a FIFO or device swapped in since the listing must
-            // not block the open; only a regular file is read.
-            constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
-            int fd;
-            if (b.dir->fd >= 0) {
-                fd = ::openat(b.dir->fd, name.data(), kFlags);
-            } else {
-                m_path.assign(b.dir->path).append(name);
-                fd = ::open(m_path.c_str(), kFlags);
-            }
-            if (fd >= 0) {
-                opened = true;
-                struct stat st{};
-                if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-                    b.bytes += static_cast<std::uint64_t>(st.st_size);
-                    FdSource source(fd, static_cast<std::uint64_t>(st.st_size), m_buffer, m_scratch);
-                    text::Encoding encoding;
-                    Progress progress(source, *this);
-                    if (source.Open(encoding)) m_scanner.Scan(progress, encoding, m_display, m_print);
-                }
-                ::close(fd);
-            }
+            if (b.dir->fd < 0) m_path.assign(b.dir->path).append(name);
+            opened = OpenAndScan(b.dir->fd, b.dir->fd >= 0 ? name.data() : m_path.c_str(), m_buffer, m_scratch,
+                                 b.bytes, [this](ByteSource& source, text::Encoding encoding) {
+                                     Progress progress(source, *this);
+                                     m_scanner.Scan(progress, encoding, m_display, m_print);
+                                 });
         }
         if (m_direct) {
             if (opened && !m_owner.m_stopped.load(std::memory_order_relaxed)) m_owner.m_sink.FileDone();
@@ -260,7 +241,7 @@ bool ParallelScan::ReleaseFileStart(const WalkDirectory& dir, std::string_view n
 {
     if (m_stopped.load(std::memory_order_relaxed)) return false;
     if (m_cancel.load() != 0) {
-        PrintText(kAbortRecord);
+        PrintText(RecordPrinter::AbortRecord());
         Stop();
         return false;
     }

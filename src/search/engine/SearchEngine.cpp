@@ -1,15 +1,12 @@
 #include "search/engine/SearchEngine.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <system_error>
 
 #include "search/engine/DirectoryLister.h"
 #include "search/engine/FileScanner.h"
 #include "search/engine/FileSource.h"
 #include "search/engine/ParallelScan.h"
+#include "search/engine/RecordPrinter.h"
 #include "text/TextCodec.h"
 
 namespace textrove::search {
@@ -50,19 +47,18 @@ void SearchEngine::GetFindChara(const std::vector<std::string>& words)
 {
     m_findWordCount = 0;
     std::vector<std::u32string> upper;
-    std::string header = kHeaderRecord;
+    std::vector<std::string> shown;
     for (const std::string& w : words) {
         // An empty word would match every line; the word list never holds one.
         if (w.empty() || m_findWordCount >= kMaxWords) continue;
         ++m_findWordCount;
         m_findWord[static_cast<std::size_t>(m_findWordCount)] = text::ToUpperUtf8(w);
-        header += "  ";
-        header += m_findWord[static_cast<std::size_t>(m_findWordCount)];
-        upper.push_back(text::Utf8ToU32(m_findWord[static_cast<std::size_t>(m_findWordCount)]));
+        shown.push_back(m_findWord[static_cast<std::size_t>(m_findWordCount)]);
+        upper.push_back(text::Utf8ToU32(shown.back()));
     }
     m_upperWords = upper;
     m_scanner = std::make_unique<FileScanner>(std::move(upper), m_cancel);
-    PrintText(header);
+    PrintText(RecordPrinter::HeaderRecord(shown));
 }
 
 void SearchEngine::FindChara(const std::string& path)
@@ -71,20 +67,15 @@ void SearchEngine::FindChara(const std::string& path)
     const std::string display = text::LossyUtf8(path);
     m_sink.ScanningPath(path);
     m_sink.ScanningFile(display);
-    // O_NONBLOCK: a FIFO or device swapped in since the listing must not
-    // block the open; only a regular file is read.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return;
-    struct stat st{};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        FdSource source(fd, static_cast<std::uint64_t>(st.st_size), m_readBuffer, m_readScratch);
-        text::Encoding encoding;
-        if (source.Open(encoding))
-            m_scanner->Scan(source, encoding, display, [this](std::string_view text, bool first, bool last) {
-                return PrintPart(text, first, last);
-            });
-    }
-    ::close(fd);
+    const FileScanner::Print print = [this](std::string_view text, bool first, bool last) {
+        return PrintPart(text, first, last);
+    };
+    std::uint64_t bytes = 0;
+    if (!OpenAndScan(-1, path.c_str(), m_readBuffer, m_readScratch, bytes,
+                     [&](ByteSource& source, text::Encoding encoding) {
+                         m_scanner->Scan(source, encoding, display, print);
+                     }))
+        return;
     m_sink.FileDone();
 }
 
