@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "search/engine/Cp932Table.h"
+#include "text/Cp932Table.h"
 #include "search/engine/TranscodingSource.h"
 #include "text/StreamDecoder.h"
 
@@ -344,7 +344,7 @@ std::size_t FileScanner::BoundaryAtOrAfter(std::size_t from, std::size_t target)
         while (j < m_n && j < target + 3 && (m_p[j] & 0xC0) == 0x80) ++j;
         return j;
     }
-    const Cp932Table& table = Cp932Table::Get();
+    const text::Cp932Table& table = text::Cp932Table::Get();
     std::size_t i = from;
     while (i < target) {
         if (m_p[i] < 0x80) {
@@ -362,7 +362,7 @@ std::size_t FileScanner::BoundaryAtOrAfter(std::size_t from, std::size_t target)
 std::size_t FileScanner::CompletePrefix(const unsigned char* p, std::size_t n) const
 {
     if (m_words->encoding() == text::Encoding::Utf8) return text::CompleteUtf8Prefix(p, n);
-    const Cp932Table& table = Cp932Table::Get();
+    const text::Cp932Table& table = text::Cp932Table::Get();
     std::size_t i = 0;
     while (i < n) {
         if (p[i] < 0x80) {
@@ -379,7 +379,7 @@ std::size_t FileScanner::CompletePrefix(const unsigned char* p, std::size_t n) c
 void FileScanner::DecodeBytes(const unsigned char* p, std::size_t n, std::u32string& out) const
 {
     if (m_words->encoding() == text::Encoding::Cp932) {
-        Cp932Table::Get().DecodeAppend(p, n, out);
+        text::Cp932Table::Get().DecodeAppend(p, n, out);
     } else {
         text::DecodeAppend(std::string_view(reinterpret_cast<const char*>(p), n),
                            text::Encoding::Utf8, out);
