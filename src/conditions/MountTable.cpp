@@ -1,5 +1,7 @@
 #include "conditions/MountTable.h"
 
+#include "search/engine/PseudoFileSystems.h"
+
 #include <algorithm>
 #include <array>
 #include <fstream>
@@ -69,12 +71,11 @@ std::vector<MountEntry> ParseMounts(std::string_view text)
 
 bool IsPseudoFileSystem(std::string_view fsType)
 {
-    static constexpr std::array<std::string_view, 23> kPseudo{
-        "proc",     "sysfs",     "devtmpfs",  "devpts",      "tmpfs",     "ramfs",
-        "cgroup",   "cgroup2",   "debugfs",   "tracefs",     "securityfs", "pstore",
-        "bpf",      "mqueue",    "hugetlbfs", "configfs",    "fusectl",   "autofs",
-        "binfmt_misc", "nsfs",   "efivarfs",  "rpc_pipefs",  "selinuxfs"};
-    return std::find(kPseudo.begin(), kPseudo.end(), fsType) != kPseudo.end();
+    // Beside the kernel's own: RAM-backed mounts and automount points (the
+    // real file system, once mounted there, is listed on its own).
+    static constexpr std::array<std::string_view, 3> kNoUserFiles{"tmpfs", "ramfs", "autofs"};
+    return textrove::search::IsPseudoFileSystemType(fsType)
+        || std::find(kNoUserFiles.begin(), kNoUserFiles.end(), fsType) != kNoUserFiles.end();
 }
 
 std::vector<std::string> RealMountPoints(const std::vector<MountEntry>& mounts)

@@ -18,11 +18,10 @@ struct MountEntry {
 // malformed lines are skipped.
 std::vector<MountEntry> ParseMounts(std::string_view text);
 
-// Kernel pseudo file systems and other mounts that hold no user files:
-// proc, sysfs, devtmpfs, devpts, tmpfs, ramfs, cgroup(2), debugfs, tracefs,
-// securityfs, pstore, bpf, mqueue, hugetlbfs, configfs, fusectl, autofs,
-// binfmt_misc, nsfs, efivarfs, rpc_pipefs, selinuxfs. tmpfs counts among them
-// because on a desktop it holds /run, /dev/shm and per-user runtime areas.
+// Kernel pseudo file systems (the walk's table, search/engine/PseudoFileSystems)
+// and other mounts that hold no user files: tmpfs, ramfs, autofs. tmpfs counts
+// among them because on a desktop it holds /run, /dev/shm and per-user
+// runtime areas.
 bool IsPseudoFileSystem(std::string_view fsType);
 
 // Mount points of the real file systems, each once, sorted by byte value.

@@ -1,7 +1,6 @@
 #include "search/Form_SerchDialog.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QMessageBox>
@@ -17,15 +16,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <mutex>
 
-#include <xcb/xcb.h>
-
 #include "results/Form_SerchAns.h"
 #include "results/PaneCharacters.h"
+#include "search/SplashHint.h"
 #include "ui/Prompts.h"
 #include "ui/TwipsWidget.h"
 
@@ -294,39 +290,6 @@ textrove::search::CancelFlag& Form_SerchDialog::CancelFlagRef()
 {
     return m_cancelFlag;
 }
-
-namespace {
-
-// Window managers give a dialog a close command (Alt+F4) and buttons whatever
-// its Motif hints ask; a splash window gets neither, and no caption bar
-// either. Only the window manager's view changes: Qt still treats the window
-// as a modal dialog. Set before the window is mapped; X11 only.
-void ShowAsSplashToWindowManager(QWidget& window)
-{
-    // Other platforms (offscreen among them) may answer for X11 without a connection.
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
-    if (!connection)
-        return;
-    auto atom = [connection](const char* name) {
-        const xcb_intern_atom_cookie_t cookie =
-            xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
-        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-        const xcb_atom_t id = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(reply);
-        return id;
-    };
-    const xcb_atom_t type = atom("_NET_WM_WINDOW_TYPE");
-    const xcb_atom_t splash = atom("_NET_WM_WINDOW_TYPE_SPLASH");
-    if (type == XCB_ATOM_NONE || splash == XCB_ATOM_NONE)
-        return;
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window.winId()), type,
-                        XCB_ATOM_ATOM, 32, 1, &splash);
-}
-
-}  // namespace
 
 void Form_SerchDialog::showEvent(QShowEvent* event)
 {

@@ -14,11 +14,9 @@
 #include <string>
 #include <string_view>
 
-namespace textrove::settings {
+#include "settings/ProfileLimits.h"
 
-// Longer lines (terminator included) are left as they are and read as no key
-// and no section. Far above anything the program stores; it bounds memory.
-inline constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
+namespace textrove::settings {
 
 // Full path of the settings file for the current environment.
 std::string SettingsFilePath();

@@ -1,13 +1,11 @@
 #include "text/StreamDecoder.h"
 
-#include <unicode/ucnv.h>
-#include <unicode/ucnv_err.h>
+#include "text/EucJpTables.h"
 
 #include <emmintrin.h>
 
 #include <array>
 #include <cstring>
-#include <memory>
 
 namespace textrove::text {
 
@@ -17,108 +15,6 @@ constexpr unsigned char kEsc = 0x1B;
 
 // G0 designations of ISO-2022-JP.
 enum Designation : std::uint8_t { kAscii = 0, kRoman = 1, kKatakana = 2, kKanji = 3 };
-
-// EUC-JP characters by their trail bytes, 0 where the table assigns none.
-// ICU's "euc-jp-2007" table: its JIS X 0208 part (with the NEC row 13 and
-// the NEC-selected IBM rows) gives every character the code point that the
-// CP932 decoding gives its Shift-JIS twin, so a word matches the same
-// characters in both. ISO-2022-JP's JIS X 0208 pairs are the same table
-// without the high bits.
-struct EucTables {
-    std::array<char32_t, 94 * 94> twoByte{};    // A1-FE A1-FE
-    std::array<char32_t, 94 * 94> threeByte{};  // 8F A1-FE A1-FE
-    std::array<char32_t, 94> kana{};            // 8E A1-FE
-    // Characters as output: the UTF-8 bytes (or kInvalidByte) in the low
-    // three bytes, their count in the top one; 0 where the slow path decides
-    // (a character past three bytes, a byte pair that is no character).
-    // pairUtf8 is keyed by two bytes as loaded little-endian, so a run of
-    // pairs takes one lookup each: EUC-JP A1-FE pairs and 8E with half-width
-    // katakana. ISO-2022-JP's 21-7E pairs are the A1-FE ones without the
-    // high bits.
-    std::array<std::uint32_t, 65536> pairUtf8{};
-    std::array<std::uint32_t, 94 * 94> threeByteUtf8{};  // after 8F
-};
-
-inline unsigned char* PutUtf8(unsigned char* o, char32_t c)
-{
-    if (c < 0x80) {
-        *o++ = static_cast<unsigned char>(c);
-    } else if (c < 0x800) {
-        *o++ = static_cast<unsigned char>(0xC0 | (c >> 6));
-        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        *o++ = static_cast<unsigned char>(0xE0 | (c >> 12));
-        *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    } else {
-        *o++ = static_cast<unsigned char>(0xF0 | (c >> 18));
-        *o++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
-        *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    }
-    return o;
-}
-
-
-// The key of pairUtf8 for the bytes `lead` `trail` (one 16-bit load).
-inline std::size_t PairKey(const unsigned char* p) { return p[0] | p[1] << 8; }
-inline std::size_t PairKey(std::size_t lead, std::size_t trail) { return lead | trail << 8; }
-
-const EucTables& Tables()
-{
-    static const std::unique_ptr<EucTables> tables = [] {
-        auto t = std::make_unique<EucTables>();
-        UErrorCode err = U_ZERO_ERROR;
-        UConverter* cnv = ucnv_open("euc-jp-2007", &err);
-        if (U_FAILURE(err) || !cnv) {
-            err = U_ZERO_ERROR;
-            cnv = ucnv_open("EUC-JP", &err);
-        }
-        if (U_FAILURE(err) || !cnv) return t;  // every character then invalid
-        ucnv_setToUCallBack(cnv, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
-        auto one = [cnv](const char* bytes, std::size_t n) -> char32_t {
-            UChar units[4];
-            UChar* dst = units;
-            const char* src = bytes;
-            UErrorCode e = U_ZERO_ERROR;
-            ucnv_resetToUnicode(cnv);
-            ucnv_toUnicode(cnv, &dst, units + 4, &src, bytes + n, nullptr, true, &e);
-            const auto count = dst - units;
-            if (U_FAILURE(e) || src != bytes + n) return 0;
-            if (count == 1 && !U16_IS_SURROGATE(units[0])) return units[0];
-            if (count == 2 && U16_IS_LEAD(units[0]) && U16_IS_TRAIL(units[1]))
-                return U16_GET_SUPPLEMENTARY(units[0], units[1]);
-            return 0;
-        };
-        for (int a = 0; a < 94; ++a) {
-            for (int b = 0; b < 94; ++b) {
-                const char two[2] = {static_cast<char>(0xA1 + a), static_cast<char>(0xA1 + b)};
-                const char three[3] = {'\x8F', two[0], two[1]};
-                t->twoByte[a * 94 + b] = one(two, 2);
-                t->threeByte[a * 94 + b] = one(three, 3);
-            }
-            const char kana[2] = {'\x8E', static_cast<char>(0xA1 + a)};
-            t->kana[a] = one(kana, 2);
-        }
-        ucnv_close(cnv);
-        auto packed = [](char32_t c) -> std::uint32_t {
-            if (c >= 0x10000) return 0;
-            unsigned char bytes[4] = {kInvalidByte, 0, 0, 0};
-            const auto length = static_cast<std::uint32_t>(c == 0 ? 1 : PutUtf8(bytes, c) - bytes);
-            return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | length << 24;
-        };
-        for (std::size_t a = 0; a < 94; ++a) {
-            for (std::size_t b = 0; b < 94; ++b) {
-                const std::uint32_t e = packed(t->twoByte[a * 94 + b]);
-                t->pairUtf8[PairKey(0xA1 + a, 0xA1 + b)] = e;
-                t->threeByteUtf8[a * 94 + b] = packed(t->threeByte[a * 94 + b]);
-            }
-        }
-        for (std::size_t b = 0; b <= 0xDF - 0xA1; ++b) t->pairUtf8[PairKey(0x8E, 0xA1 + b)] = packed(t->kana[b]);
-        return t;
-    }();
-    return *tables;
-}
 
 inline bool InGraphic(unsigned char b, unsigned char lo, unsigned char hi)
 {
@@ -149,7 +45,7 @@ inline bool PlainAscii8(const unsigned char* p)
 
 StreamDecoder::StreamDecoder(Encoding encoding) : m_encoding(encoding)
 {
-    if (encoding == Encoding::EucJp || encoding == Encoding::Iso2022Jp) Tables();
+    if (encoding == Encoding::EucJp || encoding == Encoding::Iso2022Jp) EucJpTable();
 }
 
 std::size_t StreamDecoder::Decode(const unsigned char* in, std::size_t n, bool final, unsigned char* out,
@@ -261,7 +157,7 @@ std::size_t StreamDecoder::Utf16(const unsigned char* in, std::size_t n, bool fi
 
 std::size_t StreamDecoder::EucJp(const unsigned char* in, std::size_t n, bool final, unsigned char*& out) const
 {
-    const EucTables& t = Tables();
+    const EucTables& t = EucJpTable();
     const std::uint32_t* pairs = t.pairUtf8.data();
     unsigned char* o = out;
     std::size_t i = 0;
@@ -341,7 +237,7 @@ std::size_t StreamDecoder::EucJp(const unsigned char* in, std::size_t n, bool fi
 // sequence, as long as it goes, and leaves the designation as it was.
 std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, bool final, unsigned char*& out)
 {
-    const EucTables& t = Tables();
+    const EucTables& t = EucJpTable();
     const std::uint32_t* pairs = t.pairUtf8.data();
     unsigned char* o = out;
     std::size_t i = 0;

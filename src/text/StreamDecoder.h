@@ -8,11 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "text/Characters.h"
 #include "text/Encoding.h"
 
 namespace textrove::text {
-
-inline constexpr unsigned char kInvalidByte = 0xFF;
 
 class StreamDecoder {
 public:

@@ -1,4 +1,5 @@
 // Text module: how bytes become characters and how characters are compared.
+// This header gathers the module's parts (UTF-8, CP932, case mapping and pre-images).
 // A character is a Unicode code point. Strings crossing module boundaries are
 // UTF-8 (std::string); matching works on UTF-32 (std::u32string).
 #pragma once
@@ -7,25 +8,14 @@
 #include <string>
 #include <string_view>
 
+#include "text/CaseMapping.h"
+#include "text/CasePreImages.h"
+#include "text/Characters.h"
+#include "text/Cp932.h"
 #include "text/Encoding.h"
+#include "text/Utf8.h"
 
 namespace textrove::text {
-
-// Stands in a decoded line for a byte sequence that is not valid in the file's
-// encoding. It is no code point, so no search word can ever match it; it is
-// shown as U+FFFD.
-inline constexpr char32_t kInvalid = 0xFFFFFFFFu;
-inline constexpr char32_t kReplacement = 0xFFFDu;
-
-// True when the bytes are valid UTF-8 (no overlongs, no surrogates, nothing
-// past U+10FFFF).
-bool IsValidUtf8(std::string_view bytes);
-// The same, also telling whether a byte of 0x80 or above was met (in the
-// part looked at: it stops at the first invalid sequence).
-bool IsValidUtf8(std::string_view bytes, bool& sawHighByte);
-
-// True when some byte is 0x80 or above.
-bool HasHighByte(std::string_view bytes);
 
 // The rule for searched files, given the whole file (EncodingDetector):
 // 1. FF FE: UTF-16LE; FE FF: UTF-16BE.
@@ -39,10 +29,6 @@ bool HasHighByte(std::string_view bytes);
 // 5. CP932 (the byte-order mark, if any, then read as CP932 bytes).
 Encoding DetectEncoding(std::string_view bytes);
 
-
-// Length of the prefix of p[0, n) that ends before a UTF-8 sequence cut off
-// at the end (a read block may stop inside a character).
-std::size_t CompleteUtf8Prefix(const unsigned char* p, std::size_t n);
 
 // Decodes bytes of the given encoding. Invalid sequences become kInvalid.
 // For the encodings read through UTF-8 the bytes are taken as a whole text
@@ -70,10 +56,7 @@ std::string LossyUtf8(std::string_view bytes);
 // is the record. False, and `out` untouched, when `utf8` is shown as it is.
 bool ShownAsRecord(std::string_view utf8, std::string& out);
 
-// Simple Unicode upper-case mapping, one code point to one (ICU u_toupper).
-char32_t ToUpper(char32_t c);
-void ToUpperInPlace(std::u32string& text);
-std::u32string ToUpper(std::u32string_view text);
+// Upper-cased UTF-8 (CaseMapping), invalid sequences as U+FFFD.
 std::string ToUpperUtf8(std::string_view utf8);
 
 // Code-point length and cut of UTF-8 text.

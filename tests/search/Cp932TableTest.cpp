@@ -1,7 +1,7 @@
 // The table decoder must agree with the ICU converter on every input.
 #include <gtest/gtest.h>
 
-#include "search/engine/Cp932Table.h"
+#include "text/Cp932Table.h"
 #include "text/TextCodec.h"
 
 namespace {
@@ -12,7 +12,7 @@ TEST(Cp932Table, AgreesWithIcuOnEveryShortSequence)
 {
     auto differs = [](const std::string& s) {
         std::u32string table;
-        textrove::search::Cp932Table::Get().DecodeAppend(reinterpret_cast<const unsigned char*>(s.data()), s.size(),
+        textrove::text::Cp932Table::Get().DecodeAppend(reinterpret_cast<const unsigned char*>(s.data()), s.size(),
                                                          table);
         return table != text::Decode(s, text::Encoding::Cp932);
     };

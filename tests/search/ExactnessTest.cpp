@@ -57,7 +57,7 @@ TEST(PreImages, EveryCodePointIsFoundUnderItsUpperCase)
         const char32_t u = text::ToUpper(x);
         if (u == x || (x >= 0xD800 && x <= 0xDFFF)) continue;
         ++changing;
-        const auto& pre = PreImages(u);
+        const auto& pre = textrove::text::PreImages(u);
         missing += std::find(pre.begin(), pre.end(), x) == pre.end();
     }
     EXPECT_EQ(missing, 0);

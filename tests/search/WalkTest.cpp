@@ -5,6 +5,7 @@
 
 #include "SearchTestSupport.h"
 #include "search/engine/FileScanner.h"
+#include "search/engine/PseudoFileSystems.h"
 
 namespace enginetest {
 namespace {
@@ -133,6 +134,20 @@ TEST(WalkSkips, PseudoFileSystemTargetListsNothing)
 {
     if (!fs::exists("/proc/self/status")) GTEST_SKIP() << "no /proc";
     EXPECT_EQ(Search("/proc", {"NAME"}).scanned, Strings{});
+}
+
+TEST(WalkSkips, PseudoFileSystemTypes)
+{
+    // Kernel pseudo file systems are system entries; file systems that hold
+    // user files (a tmpfs /tmp, an automount point) are walked.
+    for (const char* type : {"proc", "sysfs", "devtmpfs", "devpts", "cgroup", "cgroup2", "debugfs", "tracefs",
+                             "securityfs", "pstore", "bpf", "mqueue", "nsfs"})
+        EXPECT_TRUE(textrove::search::IsPseudoFileSystemType(type)) << type;
+    for (const char* type : {"ext4", "tmpfs", "ramfs", "autofs", "nfs", "fuse.sshfs", "", "PROC"})
+        EXPECT_FALSE(textrove::search::IsPseudoFileSystemType(type)) << type;
+    EXPECT_TRUE(textrove::search::IsPseudoFileSystemMagic(0x9fa0));    // proc
+    EXPECT_FALSE(textrove::search::IsPseudoFileSystemMagic(0x01021994));  // tmpfs
+    EXPECT_FALSE(textrove::search::IsPseudoFileSystemMagic(0));
 }
 
 TEST(Cancellation, FlagRaisedWithTheFirstHit)

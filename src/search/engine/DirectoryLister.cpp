@@ -1,5 +1,7 @@
 #include "search/engine/DirectoryLister.h"
 
+#include "search/engine/PseudoFileSystems.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,26 +19,6 @@
 namespace textrove::search {
 
 namespace {
-
-constexpr std::array<std::string_view, 11> kPseudoTypes = {
-    "proc", "sysfs", "devtmpfs", "devpts", "cgroup", "cgroup2",
-    "debugfs", "tracefs", "securityfs", "pstore", "bpf"};
-
-// Magic numbers of the same file systems (linux/magic.h), for when the mount
-// table cannot be read. devtmpfs reports the tmpfs magic and so is only
-// recognised through the mount table.
-constexpr std::array<unsigned long, 10> kPseudoMagic = {
-    0x9fa0,      // proc
-    0x62656572,  // sysfs
-    0x1cd1,      // devpts
-    0x27e0eb,    // cgroup
-    0x63677270,  // cgroup2
-    0x64626720,  // debugfs
-    0x74726163,  // tracefs
-    0x73636673,  // securityfs
-    0x6165676c,  // pstore
-    0xcafe4a11,  // bpf
-};
 
 // File system type of the mount whose device is `dev`, from the mount table;
 // empty when not found.
@@ -70,12 +52,11 @@ bool DirectoryLister::IsPseudoFileSystem(dev_t dev, const char* path)
     bool pseudo = false;
     const std::string type = MountTypeOf(dev);
     if (!type.empty()) {
-        for (auto t : kPseudoTypes) pseudo = pseudo || type == t;
+        pseudo = IsPseudoFileSystemType(type);
     } else {
         struct statfs fs{};
         if (::statfs(path, &fs) == 0) {
-            for (auto m : kPseudoMagic)
-                pseudo = pseudo || static_cast<unsigned long>(fs.f_type) == m;
+            pseudo = IsPseudoFileSystemMagic(static_cast<unsigned long>(fs.f_type));
         }
     }
     m_pseudo.emplace(dev, pseudo);

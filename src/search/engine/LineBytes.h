@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "search/engine/Cp932Table.h"
+#include "text/Cp932Table.h"
 #include "text/TextCodec.h"
 
 namespace textrove::search::line_bytes {
@@ -79,7 +79,7 @@ inline std::size_t BoundaryAtOrAfter(const unsigned char* p, std::size_t n, std:
         while (j < n && j < target + 3 && (p[j] & 0xC0) == 0x80) ++j;
         return j;
     }
-    const Cp932Table& table = Cp932Table::Get();
+    const text::Cp932Table& table = text::Cp932Table::Get();
     std::size_t i = from;
     while (i < target) {
         if (p[i] < 0x80) {
@@ -97,7 +97,7 @@ inline std::size_t BoundaryAtOrAfter(const unsigned char* p, std::size_t n, std:
 inline std::size_t CompletePrefix(const unsigned char* p, std::size_t n, text::Encoding encoding)
 {
     if (encoding == text::Encoding::Utf8) return text::CompleteUtf8Prefix(p, n);
-    const Cp932Table& table = Cp932Table::Get();
+    const text::Cp932Table& table = text::Cp932Table::Get();
     std::size_t i = 0;
     while (i < n) {
         if (p[i] < 0x80) {
@@ -114,7 +114,7 @@ inline std::size_t CompletePrefix(const unsigned char* p, std::size_t n, text::E
 inline void DecodeBytes(const unsigned char* p, std::size_t n, text::Encoding encoding, std::u32string& out)
 {
     if (encoding == text::Encoding::Cp932) {
-        Cp932Table::Get().DecodeAppend(p, n, out);
+        text::Cp932Table::Get().DecodeAppend(p, n, out);
     } else {
         text::DecodeAppend(std::string_view(reinterpret_cast<const char*>(p), n), text::Encoding::Utf8, out);
     }

@@ -1,8 +1,7 @@
 #include "search/engine/WordSet.h"
 
-#include "search/engine/Cp932Table.h"
-
-#include <unicode/uset.h>
+#include "text/CasePreImages.h"
+#include "text/Cp932Table.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -16,61 +15,7 @@ namespace {
 // Upper bound on anchor alternatives per word: each is one pass over a block.
 constexpr std::size_t kMaxAnchorPatterns = 8;
 
-struct CaseTables {
-    // c -> every x != c with ToUpper(x) == c
-    std::unordered_map<char32_t, std::vector<char32_t>> lowerOf;
-};
-
-// Every character that upper-cases to something else lies in ICU's
-// Changes_When_Uppercased set (its full mapping differs whenever the simple
-// one does); looking only there saves a pass over all code points. Should
-// the set be unavailable, all code points are looked at.
-const CaseTables& Cases()
-{
-    static const CaseTables tables = [] {
-        CaseTables t;
-        auto look = [&t](char32_t x) {
-            if (x >= 0xD800 && x <= 0xDFFF) return;
-            const char32_t u = text::ToUpper(x);
-            if (u != x) t.lowerOf[u].push_back(x);
-        };
-        UErrorCode err = U_ZERO_ERROR;
-        USet* set = uset_openPattern(u"[:Changes_When_Uppercased:]", -1, &err);
-        if (U_SUCCESS(err) && set) {
-            const int32_t items = uset_getItemCount(set);
-            for (int32_t i = 0; i < items && U_SUCCESS(err); ++i) {
-                UChar32 first = 0, last = 0;
-                if (uset_getItem(set, i, &first, &last, nullptr, 0, &err) != 0) continue;  // a string
-                for (UChar32 x = first; x <= last; ++x) look(static_cast<char32_t>(x));
-            }
-        }
-        if (set) uset_close(set);
-        if (U_FAILURE(err) || t.lowerOf.empty()) {
-            t.lowerOf.clear();
-            for (char32_t x = 0; x <= 0x10FFFF; ++x) look(x);
-        }
-        return t;
-    }();
-    return tables;
-}
-
 }  // namespace
-
-const std::vector<char32_t>& PreImages(char32_t c)
-{
-    thread_local std::unordered_map<char32_t, std::vector<char32_t>> cache;
-    auto it = cache.find(c);
-    if (it != cache.end()) return it->second;
-    std::vector<char32_t> result;
-    if (c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF)) {
-        if (text::ToUpper(c) == c) result.push_back(c);
-        const auto& lower = Cases().lowerOf;
-        auto found = lower.find(c);
-        if (found != lower.end())
-            result.insert(result.end(), found->second.begin(), found->second.end());
-    }
-    return cache.emplace(c, std::move(result)).first->second;
-}
 
 std::vector<std::string> EncodingsOf(char32_t c, text::Encoding encoding)
 {
@@ -80,7 +25,7 @@ std::vector<std::string> EncodingsOf(char32_t c, text::Encoding encoding)
         text::AppendUtf8(c, s);
         return {s};
     }
-    const auto* encodings = Cp932Table::Get().EncodingsOf(c);
+    const auto* encodings = text::Cp932Table::Get().EncodingsOf(c);
     return encodings ? *encodings : std::vector<std::string>{};
 }
 
@@ -93,7 +38,7 @@ std::vector<BytePattern> PreImagePatterns(char32_t c, text::Encoding encoding)
     std::vector<BytePattern> byLength;
     std::vector<std::size_t> lengths;
     if (c == U'\r' || c == U'\n') return byLength;  // terminators never sit inside a line
-    for (char32_t x : PreImages(c)) {
+    for (char32_t x : text::PreImages(c)) {
         for (const std::string& e : EncodingsOf(x, encoding)) {
             const auto at = std::find(lengths.begin(), lengths.end(), e.size());
             if (at == lengths.end()) {
@@ -249,7 +194,7 @@ WordSet::WordSet(const std::vector<std::u32string>& upperWords, text::Encoding e
                 m_preceding.emplace_back(c, std::vector<std::string>{});
                 slot = m_preceding.end() - 1;
             }
-            for (char32_t x : PreImages(word.text[k - 1])) {
+            for (char32_t x : text::PreImages(word.text[k - 1])) {
                 for (std::string& e : EncodingsOf(x, encoding)) {
                     if (e.size() == 1) m_lastOne.set(static_cast<unsigned char>(e[0]));
                     else m_lastTwo.set(static_cast<std::size_t>(static_cast<unsigned char>(e[e.size() - 2])) << 8 |
@@ -258,7 +203,7 @@ WordSet::WordSet(const std::vector<std::u32string>& upperWords, text::Encoding e
                         slot->second.push_back(std::move(e));
                 }
             }
-            for (char32_t x : PreImages(c)) {
+            for (char32_t x : text::PreImages(c)) {
                 for (const std::string& e : EncodingsOf(x, encoding)) {
                     if (e.size() == 1) m_firstOne.set(static_cast<unsigned char>(e[0]));
                     else m_firstTwo.set(static_cast<std::size_t>(static_cast<unsigned char>(e[0])) << 8 |

@@ -101,8 +101,6 @@ private:
     std::size_t m_maxAnchor = 0;
 };
 
-// Every code point whose simple upper case is `c`, from ICU.
-const std::vector<char32_t>& PreImages(char32_t c);
 // Every byte sequence that decodes to the single character `c`.
 std::vector<std::string> EncodingsOf(char32_t c, text::Encoding encoding);
 

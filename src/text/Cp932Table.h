@@ -1,6 +1,6 @@
-// CP932 decoding as a lookup table, filled once from ICU's converter (the
-// text module) by decoding every one- and two-byte sequence. It gives the
-// same characters as text::Decode, at a fraction of the cost per line.
+// CP932 decoding as a lookup table, filled once from ICU's converter (Cp932)
+// by decoding every one- and two-byte sequence. It gives the same characters
+// as Decode, at a fraction of the cost per line.
 #pragma once
 
 #include <array>
@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace textrove::search {
+namespace textrove::text {
 
 class Cp932Table {
 public:
@@ -45,4 +45,4 @@ private:
     std::unordered_map<char32_t, std::vector<std::string>> m_encodings;
 };
 
-}  // namespace textrove::search
+}  // namespace textrove::text
