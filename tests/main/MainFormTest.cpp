@@ -307,6 +307,9 @@ TEST_F(CommandTest, ExistingFilesAreConfirmedHiddenOnesToo)
         EXPECT_TRUE(q.icon == QMessageBox::Critical && q.buttons == (QMessageBox::Yes | QMessageBox::No)
                     && q.defaultButton == QMessageBox::Yes);
         EXPECT_EQ(Read(path), "earlier") << "No leaves it untouched";
+        prompts->answers = {QMessageBox::NoButton};
+        Save(path);
+        EXPECT_EQ(Read(path), "earlier") << "so does a box closed without an answer";
         prompts->answers = {QMessageBox::Yes};
         Save(path);
         EXPECT_EQ(Read(path), "\r\n");
