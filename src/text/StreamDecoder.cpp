@@ -41,6 +41,31 @@ inline bool PlainAscii8(const unsigned char* p)
     return (w & 0x8080808080808080ull) == 0 && !hasEsc;
 }
 
+// Copies bytes below 0x80 that are not ESC (when `stopAtEsc`) from in[i] on,
+// 16 at a time (stored whole, kept up to the first byte that ends the run),
+// then one by one; leaves i and o at that byte. The output has room for 16
+// bytes past what is kept.
+template <bool stopAtEsc>
+inline void CopyAsciiRun(const unsigned char* in, std::size_t n, std::size_t& i, unsigned char*& o)
+{
+    const __m128i esc = _mm_set1_epi8(kEsc);
+    while (i + 16 <= n) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
+        const __m128i ends = stopAtEsc ? _mm_or_si128(v, _mm_cmpeq_epi8(v, esc)) : v;
+        const auto stop = static_cast<unsigned>(_mm_movemask_epi8(ends));
+        if (stop != 0) {
+            const auto k = static_cast<std::size_t>(__builtin_ctz(stop));
+            o += k;
+            i += k;
+            break;
+        }
+        o += 16;
+        i += 16;
+    }
+    while (i < n && in[i] < 0x80 && (!stopAtEsc || in[i] != kEsc)) *o++ = in[i++];
+}
+
 }  // namespace
 
 StreamDecoder::StreamDecoder(Encoding encoding) : m_encoding(encoding)
@@ -166,22 +191,7 @@ std::size_t StreamDecoder::EucJp(const unsigned char* in, std::size_t n, bool fi
     while (i < n) {
         const unsigned char b = in[i];
         if (b < 0x80) {
-            // ASCII 16 bytes at a time, stored whole and kept up to the
-            // first high byte.
-            while (i + 16 <= n) {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
-                const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
-                if (high != 0) {
-                    const auto k = static_cast<std::size_t>(__builtin_ctz(high));
-                    o += k;
-                    i += k;
-                    break;
-                }
-                o += 16;
-                i += 16;
-            }
-            while (i < n && in[i] < 0x80) *o++ = in[i++];
+            CopyAsciiRun<false>(in, n, i, o);
             continue;
         }
         // Two-byte characters and half-width katakana of three UTF-8 bytes
@@ -242,25 +252,10 @@ std::size_t StreamDecoder::Iso2022Jp(const unsigned char* in, std::size_t n, boo
     unsigned char* o = out;
     std::size_t i = 0;
     std::uint8_t g0 = m_state.designation;
-    const __m128i esc = _mm_set1_epi8(kEsc);
     while (i < n) {
         if (g0 == kAscii) {
-            // Every byte below 0x80 but ESC is itself: 16 at a time, stored
-            // whole and kept up to the first ESC or high byte.
-            while (i + 16 <= n) {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
-                const auto stop = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(v, _mm_cmpeq_epi8(v, esc))));
-                if (stop != 0) {
-                    const auto k = static_cast<std::size_t>(__builtin_ctz(stop));
-                    o += k;
-                    i += k;
-                    break;
-                }
-                o += 16;
-                i += 16;
-            }
-            while (i < n && in[i] < 0x80 && in[i] != kEsc) *o++ = in[i++];
+            // Every byte below 0x80 but ESC is itself.
+            CopyAsciiRun<true>(in, n, i, o);
             if (i == n) break;
         }
         const unsigned char b = in[i];
