@@ -24,7 +24,10 @@ std::uint64_t SplitMix(std::uint64_t& x)
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     return z ^ (z >> 31);
 }
-std::uint64_t Rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+std::uint64_t Rotl(std::uint64_t x, int k)
+{
+    return (x << k) | (x >> (64 - k));
+}
 }  // namespace
 
 Rng::Rng(std::uint64_t seed)
@@ -51,9 +54,15 @@ std::uint64_t Rng::Below(std::uint64_t n)
     return static_cast<std::uint64_t>((static_cast<unsigned __int128>(Next()) * n) >> 64);
 }
 
-std::uint64_t Rng::Between(std::uint64_t lo, std::uint64_t hi) { return lo + Below(hi - lo + 1); }
+std::uint64_t Rng::Between(std::uint64_t lo, std::uint64_t hi)
+{
+    return lo + Below(hi - lo + 1);
+}
 
-double Rng::Unit() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
+double Rng::Unit()
+{
+    return static_cast<double>(Next() >> 11) * 0x1.0p-53;
+}
 
 // ---------------------------------------------------------------- encodings
 
@@ -98,17 +107,16 @@ bool TrySjis(UConverter* cnv, const std::u32string& text, std::string& out)
     const std::u16string u16 = ToUtf16(text);
     std::string bytes(u16.size() * 2 + 8, '\0');
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = ucnv_fromUChars(cnv, bytes.data(), static_cast<int32_t>(bytes.size()),
-                                      reinterpret_cast<const UChar*>(u16.data()),
-                                      static_cast<int32_t>(u16.size()), &status);
+    const int32_t n =
+        ucnv_fromUChars(cnv, bytes.data(), static_cast<int32_t>(bytes.size()),
+                        reinterpret_cast<const UChar*>(u16.data()), static_cast<int32_t>(u16.size()), &status);
     if (U_FAILURE(status)) return false;
     bytes.resize(static_cast<std::size_t>(n));
 
     std::u16string back(bytes.size() + 4, u'\0');
     status = U_ZERO_ERROR;
-    const int32_t m = ucnv_toUChars(cnv, reinterpret_cast<UChar*>(back.data()),
-                                    static_cast<int32_t>(back.size()), bytes.data(),
-                                    static_cast<int32_t>(bytes.size()), &status);
+    const int32_t m = ucnv_toUChars(cnv, reinterpret_cast<UChar*>(back.data()), static_cast<int32_t>(back.size()),
+                                    bytes.data(), static_cast<int32_t>(bytes.size()), &status);
     if (U_FAILURE(status)) return false;
     back.resize(static_cast<std::size_t>(m));
     if (back != u16) return false;
@@ -161,15 +169,20 @@ const std::vector<Glyph>& Pool(PoolKind kind)
     static const std::vector<Glyph> halfKatakana = BuildPool({{0xFF61, 0xFF9F}});
     static const std::vector<Glyph> kanji = BuildPool({{0x4E00, 0x9FA0}});
     static const std::vector<Glyph> fullAlnum = BuildPool({{0xFF10, 0xFF5A}});
-    static const std::vector<Glyph> punct =
-        BuildPool({{0x3000, 0x3002}, {0x300C, 0x300D}, {0x30FB, 0x30FC}});
+    static const std::vector<Glyph> punct = BuildPool({{0x3000, 0x3002}, {0x300C, 0x300D}, {0x30FB, 0x30FC}});
     switch (kind) {
-    case PoolKind::Hiragana: return hiragana;
-    case PoolKind::Katakana: return katakana;
-    case PoolKind::HalfKatakana: return halfKatakana;
-    case PoolKind::Kanji: return kanji;
-    case PoolKind::FullAlnum: return fullAlnum;
-    case PoolKind::Punct: return punct;
+    case PoolKind::Hiragana:
+        return hiragana;
+    case PoolKind::Katakana:
+        return katakana;
+    case PoolKind::HalfKatakana:
+        return halfKatakana;
+    case PoolKind::Kanji:
+        return kanji;
+    case PoolKind::FullAlnum:
+        return fullAlnum;
+    case PoolKind::Punct:
+        return punct;
     }
     throw std::logic_error("unknown pool");
 }
@@ -177,8 +190,7 @@ const std::vector<Glyph>& Pool(PoolKind kind)
 const std::vector<std::string>& SearchWords()
 {
     static const std::vector<std::string> words = {
-        "Textrove", "error", "東京都", "ｶﾀｶﾅ", "データ",
-        "buffer", "検索結果", "Ｄａｔａ", "漢字", "timeout",
+        "Textrove", "error", "東京都", "ｶﾀｶﾅ", "データ", "buffer", "検索結果", "Ｄａｔａ", "漢字", "timeout",
     };
     return words;
 }
@@ -211,13 +223,14 @@ struct FilePlan {
 };
 
 const char* const kAsciiTokens[] = {
-    "ID", "OK", "PC", "CPU", "Windows", "Linux", "file", "mail", "http://www.example.jp/",
-    "No.", "ver", "v1.2", "2024", "10", "USB", "LAN", "OS", "SQL", "API", "GUI", "x86", "HDD",
+    "ID",  "OK",  "PC",   "CPU",  "Windows", "Linux", "file", "mail", "http://www.example.jp/",
+    "No.", "ver", "v1.2", "2024", "10",      "USB",   "LAN",  "OS",   "SQL",
+    "API", "GUI", "x86",  "HDD",
 };
 const char* const kIdentifiers[] = {
-    "count", "index", "value", "result", "node", "list", "size", "offset", "length", "flag",
-    "name", "path", "total", "item", "entry", "state", "queue", "table", "left", "right",
-    "next", "prev", "key", "hash", "width", "height", "line", "word", "page", "stack",
+    "count", "index", "value", "result", "node",  "list",   "size",  "offset", "length", "flag",
+    "name",  "path",  "total", "item",   "entry", "state",  "queue", "table",  "left",   "right",
+    "next",  "prev",  "key",   "hash",   "width", "height", "line",  "word",   "page",   "stack",
 };
 const char* const kCommentWords[] = {"the", "of", "and", "to", "when", "is", "a", "for", "not", "we"};
 const char* const kDirPrefixes[] = {"src", "docs", "資料", "報告", "data", "old", "bak", "設計", "log", "test"};
@@ -226,8 +239,7 @@ const char* const kUtf8Prefixes[] = {"utf8_note", "ノート"};
 const char* const kAsciiPrefixes[] = {"mod", "util", "main"};
 const char* const kAsciiExts[] = {".c", ".h", ".cpp", ".py"};
 
-template <typename T, std::size_t N>
-const T& Pick(Rng& rng, const T (&items)[N])
+template <typename T, std::size_t N> const T& Pick(Rng& rng, const T (&items)[N])
 {
     return items[rng.Below(N)];
 }
@@ -300,9 +312,10 @@ std::vector<FilePlan> PlanFiles(Rng& rng, const std::vector<DirPlan>& dirs, std:
         sum += f.size;
         f.dir = rng.Below(dirs.size());
         const double kind = rng.Unit();
-        f.enc = kind < 0.75 ? FileEnc::Sjis
-              : kind < 0.87 ? FileEnc::Ascii
-              : rng.Chance(0.4) ? FileEnc::Utf8Bom : FileEnc::Utf8;
+        f.enc = kind < 0.75   ? FileEnc::Sjis
+            : kind < 0.87     ? FileEnc::Ascii
+            : rng.Chance(0.4) ? FileEnc::Utf8Bom
+                              : FileEnc::Utf8;
         const double eol = rng.Unit();
         f.eol = eol < 0.80 ? Eol::CrLf : eol < 0.94 ? Eol::Lf : Eol::Cr;
         // rg sees a CR-only file as one line; keep those files small.
@@ -310,15 +323,17 @@ std::vector<FilePlan> PlanFiles(Rng& rng, const std::vector<DirPlan>& dirs, std:
         f.finalEol = rng.Chance(0.9);
         const std::size_t index = files.size();
         switch (f.enc) {
-        case FileEnc::Sjis: f.name = Numbered(Pick(rng, kSjisPrefixes), index, 4, ".txt"); break;
+        case FileEnc::Sjis:
+            f.name = Numbered(Pick(rng, kSjisPrefixes), index, 4, ".txt");
+            break;
         case FileEnc::Utf8:
-        case FileEnc::Utf8Bom: f.name = Numbered(Pick(rng, kUtf8Prefixes), index, 4, ".md"); break;
-        case FileEnc::Ascii:
-        {
+        case FileEnc::Utf8Bom:
+            f.name = Numbered(Pick(rng, kUtf8Prefixes), index, 4, ".md");
+            break;
+        case FileEnc::Ascii: {
             const char* prefix = Pick(rng, kAsciiPrefixes);
             f.name = Numbered(prefix, index, 4, Pick(rng, kAsciiExts));
-        }
-            break;
+        } break;
         }
         const bool hidden = index == 1 || rng.Chance(0.02);
         if (hidden) f.name = "." + f.name;
@@ -341,8 +356,12 @@ std::vector<FilePlan> PlanFiles(Rng& rng, const std::vector<DirPlan>& dirs, std:
 class FileBuilder {
 public:
     FileBuilder(Rng& rng, const FilePlan& plan, std::vector<PlantCount>& planted, CorpusSummary& sum)
-        : m_rng(rng), m_plan(plan), m_planted(planted), m_sum(sum),
-          m_sjis(plan.enc == FileEnc::Sjis), m_ascii(plan.enc == FileEnc::Ascii)
+        : m_rng(rng),
+          m_plan(plan),
+          m_planted(planted),
+          m_sum(sum),
+          m_sjis(plan.enc == FileEnc::Sjis),
+          m_ascii(plan.enc == FileEnc::Ascii)
     {
         for (const auto& w : SearchWords()) {
             std::u32string u;
@@ -368,8 +387,8 @@ public:
                 chars += m_pendingTail.chars;
                 m_pendingTail = {};
             }
-            const bool makeLong = !longDone && m_out.size() >= m_plan.size / 3 &&
-                                  m_plan.size - m_out.size() > 3 * 45000;
+            const bool makeLong =
+                !longDone && m_out.size() >= m_plan.size / 3 && m_plan.size - m_out.size() > 3 * 45000;
             if (makeLong) {
                 longDone = true;
                 const std::size_t target = m_rng.Between(10500, 40000);
@@ -400,9 +419,15 @@ private:
     void Terminate()
     {
         switch (m_plan.eol) {
-        case Eol::CrLf: m_out += "\r\n"; break;
-        case Eol::Lf: m_out += '\n'; break;
-        case Eol::Cr: m_out += '\r'; break;
+        case Eol::CrLf:
+            m_out += "\r\n";
+            break;
+        case Eol::Lf:
+            m_out += '\n';
+            break;
+        case Eol::Cr:
+            m_out += '\r';
+            break;
         }
     }
 
@@ -426,18 +451,24 @@ private:
         std::size_t chars = 0;
         while (chars < target) {
             const std::uint64_t r = m_rng.Below(100);
-            if (r < 38) chars += Run(PoolKind::Hiragana, m_rng.Between(2, 6), line);
-            else if (r < 63) chars += Run(PoolKind::Kanji, m_rng.Between(1, 3), line);
-            else if (r < 75) chars += Run(PoolKind::Katakana, m_rng.Between(2, 6), line);
-            else if (r < 79) chars += Run(PoolKind::HalfKatakana, m_rng.Between(2, 5), line);
-            else if (r < 83) chars += Run(PoolKind::FullAlnum, m_rng.Between(1, 4), line);
+            if (r < 38)
+                chars += Run(PoolKind::Hiragana, m_rng.Between(2, 6), line);
+            else if (r < 63)
+                chars += Run(PoolKind::Kanji, m_rng.Between(1, 3), line);
+            else if (r < 75)
+                chars += Run(PoolKind::Katakana, m_rng.Between(2, 6), line);
+            else if (r < 79)
+                chars += Run(PoolKind::HalfKatakana, m_rng.Between(2, 5), line);
+            else if (r < 83)
+                chars += Run(PoolKind::FullAlnum, m_rng.Between(1, 4), line);
             else if (r < 93) {
                 const std::string_view token = Pick(m_rng, kAsciiTokens);
                 line += ' ';
                 line += token;
                 line += ' ';
                 chars += token.size() + 2;
-            } else chars += Run(PoolKind::Punct, 1, line);
+            } else
+                chars += Run(PoolKind::Punct, 1, line);
         }
         return chars;
     }
@@ -450,10 +481,30 @@ private:
         auto id = [&] { s += Pick(m_rng, kIdentifiers); };
         auto num = [&] { s += std::to_string(m_rng.Below(1000)); };
         switch (m_rng.Below(10)) {
-        case 0: s += "int "; id(); s += " = "; id(); s += " + "; num(); s += ";"; break;
-        case 1: s += "if ("; id(); s += " > "; num(); s += ") {"; break;
-        case 2: s += "}"; break;
-        case 3: s += "return "; id(); s += ";"; break;
+        case 0:
+            s += "int ";
+            id();
+            s += " = ";
+            id();
+            s += " + ";
+            num();
+            s += ";";
+            break;
+        case 1:
+            s += "if (";
+            id();
+            s += " > ";
+            num();
+            s += ") {";
+            break;
+        case 2:
+            s += "}";
+            break;
+        case 3:
+            s += "return ";
+            id();
+            s += ";";
+            break;
         case 4:
             s += "//";
             for (auto n = m_rng.Between(3, 12); n > 0; --n) {
@@ -461,11 +512,37 @@ private:
                 s += m_rng.Chance(0.5) ? Pick(m_rng, kCommentWords) : Pick(m_rng, kIdentifiers);
             }
             break;
-        case 5: id(); s += "("; id(); s += ", "; id(); s += ");"; break;
-        case 6: s += "for (int i = 0; i < "; id(); s += "; ++i) {"; break;
-        case 7: s = "#include <"; id(); s += ".h>"; break;
-        case 8: s.clear(); break;
-        default: id(); s += "."; id(); s += " = "; id(); s += "["; num(); s += "];"; break;
+        case 5:
+            id();
+            s += "(";
+            id();
+            s += ", ";
+            id();
+            s += ");";
+            break;
+        case 6:
+            s += "for (int i = 0; i < ";
+            id();
+            s += "; ++i) {";
+            break;
+        case 7:
+            s = "#include <";
+            id();
+            s += ".h>";
+            break;
+        case 8:
+            s.clear();
+            break;
+        default:
+            id();
+            s += ".";
+            id();
+            s += " = ";
+            id();
+            s += "[";
+            num();
+            s += "];";
+            break;
         }
         return s;
     }
@@ -505,9 +582,14 @@ private:
         } while (m_ascii && !IsAsciiWord(m_words[w]));
         std::u32string word = m_words[w];
         switch (m_rng.Below(4)) {
-        case 0: for (auto& c : word) c = Lower(c); break;
-        case 1: for (auto& c : word) c = Upper(c); break;
-        case 2: break;  // as typed
+        case 0:
+            for (auto& c : word) c = Lower(c);
+            break;
+        case 1:
+            for (auto& c : word) c = Upper(c);
+            break;
+        case 2:
+            break;  // as typed
         default:
             for (auto& c : word) c = m_rng.Chance(0.5) ? Upper(c) : Lower(c);
             break;
@@ -526,10 +608,7 @@ private:
         return at;
     }
 
-    std::string Encode(const std::u32string& text) const
-    {
-        return m_sjis ? EncodeSjis(text) : EncodeUtf8(text);
-    }
+    std::string Encode(const std::u32string& text) const { return m_sjis ? EncodeSjis(text) : EncodeUtf8(text); }
 
     static bool IsAsciiWord(const std::u32string& w)
     {
@@ -609,15 +688,30 @@ CorpusSummary GenerateCorpus(const CorpusOptions& options)
             sum.visibleLines += builder.Lines();
         }
         switch (plan.enc) {
-        case FileEnc::Sjis: sum.sjisFiles++; break;
-        case FileEnc::Utf8: sum.utf8Files++; break;
-        case FileEnc::Utf8Bom: sum.utf8Files++; sum.utf8BomFiles++; break;
-        case FileEnc::Ascii: sum.asciiFiles++; break;
+        case FileEnc::Sjis:
+            sum.sjisFiles++;
+            break;
+        case FileEnc::Utf8:
+            sum.utf8Files++;
+            break;
+        case FileEnc::Utf8Bom:
+            sum.utf8Files++;
+            sum.utf8BomFiles++;
+            break;
+        case FileEnc::Ascii:
+            sum.asciiFiles++;
+            break;
         }
         switch (plan.eol) {
-        case Eol::CrLf: sum.crlfFiles++; break;
-        case Eol::Lf: sum.lfFiles++; break;
-        case Eol::Cr: sum.crFiles++; break;
+        case Eol::CrLf:
+            sum.crlfFiles++;
+            break;
+        case Eol::Lf:
+            sum.lfFiles++;
+            break;
+        case Eol::Cr:
+            sum.crFiles++;
+            break;
         }
     }
     return sum;
@@ -655,8 +749,8 @@ CorpusSummary GenerateSmallTree(const SmallTreeOptions& options)
             plan.eol = (plan.enc == FileEnc::Sjis) == usual ? Eol::CrLf : Eol::Lf;
             plan.finalEol = rng.Chance(0.9);
             plan.name = plan.enc == FileEnc::Sjis
-                            ? Numbered(Pick(rng, kSjisPrefixes), index, 6, ".txt")
-                            : Numbered(Pick(rng, kAsciiPrefixes), index, 6, Pick(rng, kAsciiExts));
+                ? Numbered(Pick(rng, kSjisPrefixes), index, 6, ".txt")
+                : Numbered(Pick(rng, kAsciiPrefixes), index, 6, Pick(rng, kAsciiExts));
             Rng fileRng(rng.Next());
             FileBuilder builder(fileRng, plan, none, sum);
             std::string bytes = builder.Build();
@@ -692,8 +786,8 @@ std::string FormatSummary(const CorpusSummary& s)
       << "\ncr_files=" << s.crFiles << "\nmax_depth=" << s.maxDepth << "\nmax_subdirs=" << s.maxSubdirs << "\n";
     std::uint64_t inLine = 0, split = 0;
     for (std::size_t i = 0; i < s.planted.size(); ++i) {
-        o << "planted_" << i << "=" << s.planted[i].word << " " << s.planted[i].inLine << " "
-          << s.planted[i].split << "\n";
+        o << "planted_" << i << "=" << s.planted[i].word << " " << s.planted[i].inLine << " " << s.planted[i].split
+          << "\n";
         inLine += s.planted[i].inLine;
         split += s.planted[i].split;
     }

@@ -15,9 +15,9 @@ class Rng {
 public:
     explicit Rng(std::uint64_t seed);
     std::uint64_t Next();
-    std::uint64_t Below(std::uint64_t n);                 // [0, n), n > 0
+    std::uint64_t Below(std::uint64_t n);                       // [0, n), n > 0
     std::uint64_t Between(std::uint64_t lo, std::uint64_t hi);  // [lo, hi]
-    double Unit();                                        // [0, 1)
+    double Unit();                                              // [0, 1)
     bool Chance(double p) { return Unit() < p; }
 
 private:
@@ -48,12 +48,12 @@ const std::vector<std::string>& SearchWords();
 inline constexpr int kCorpusFormat = 2;
 
 struct CorpusOptions {
-    std::filesystem::path root;               // created; must not exist yet
+    std::filesystem::path root;  // created; must not exist yet
     std::uint64_t sizeBytes = 200ull << 20;
     std::uint64_t seed = 1;
 };
 
-inline constexpr int kMaxDepth = 8;           // levels below the root
+inline constexpr int kMaxDepth = 8;  // levels below the root
 inline constexpr int kMaxSubdirs = 40;
 inline constexpr std::uint64_t kMinFileBytes = 1024;
 inline constexpr std::uint64_t kMaxFileBytes = 5ull << 20;
@@ -62,23 +62,23 @@ inline constexpr double kPlantRate = 0.005;   // per line
 
 struct PlantCount {
     std::string word;
-    std::uint64_t inLine = 0;   // whole word inside one line
-    std::uint64_t split = 0;    // head ends one line, tail starts the next
+    std::uint64_t inLine = 0;  // whole word inside one line
+    std::uint64_t split = 0;   // head ends one line, tail starts the next
 };
 
 // Counts with "visible" cover files that are neither hidden nor inside a
 // hidden directory: what a search of the tree reads.
 struct CorpusSummary {
     std::uint64_t files = 0, visibleFiles = 0;
-    std::uint64_t dirs = 0, hiddenDirs = 0;          // below the root
+    std::uint64_t dirs = 0, hiddenDirs = 0;  // below the root
     std::uint64_t bytes = 0, visibleBytes = 0;
     std::uint64_t lines = 0, visibleLines = 0;
-    std::uint64_t longLines = 0;                     // over kLongLineChars characters
+    std::uint64_t longLines = 0;  // over kLongLineChars characters
     std::uint64_t sjisFiles = 0, utf8Files = 0, utf8BomFiles = 0, asciiFiles = 0;
     std::uint64_t crlfFiles = 0, lfFiles = 0, crFiles = 0;
     int maxDepth = 0;
     int maxSubdirs = 0;
-    std::vector<PlantCount> planted;                 // visible files only, per word
+    std::vector<PlantCount> planted;  // visible files only, per word
 };
 
 CorpusSummary GenerateCorpus(const CorpusOptions& options);

@@ -48,7 +48,7 @@ void ReadDir(int dirFd, std::vector<char>& buffer, TreeReadStats& stats)
     while (const dirent* e = ::readdir(dir)) {
         if (e->d_name[0] == '.') continue;  // hidden, and "." / ".."
         unsigned char type = e->d_type;
-        struct stat st {};
+        struct stat st { };
         if (type == DT_UNKNOWN) {
             if (::fstatat(dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
             type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : 0;

@@ -13,8 +13,8 @@ namespace textrove::bench {
 struct TreeReadStats {
     std::uint64_t files = 0;
     std::uint64_t bytes = 0;
-    std::uint64_t dirs = 0;         // below the root
-    std::uint64_t unreadable = 0;   // entries that could not be opened or read
+    std::uint64_t dirs = 0;        // below the root
+    std::uint64_t unreadable = 0;  // entries that could not be opened or read
 };
 
 // Reads every file through `buffer` (reused, never grown). Throws when the

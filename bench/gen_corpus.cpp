@@ -61,14 +61,18 @@ int main(int argc, char** argv)
         }
         if (i + 1 >= argc) return Usage();
         const char* value = argv[++i];
-        if (arg == "--out") options.root = value;
-        else if (arg == "--words") wordsPath = value;
-        else if (arg == "--manifest") manifestPath = value;
+        if (arg == "--out")
+            options.root = value;
+        else if (arg == "--words")
+            wordsPath = value;
+        else if (arg == "--manifest")
+            manifestPath = value;
         else if (arg == "--size-mb") {
             if (!ParseNumber(value, sizeMb) || sizeMb == 0 || sizeMb > (1u << 20)) return Usage();
         } else if (arg == "--seed") {
             if (!ParseNumber(value, options.seed)) return Usage();
-        } else return Usage();
+        } else
+            return Usage();
     }
     if (options.root.empty()) return Usage();
     options.sizeBytes = sizeMb << 20;
@@ -83,10 +87,10 @@ int main(int argc, char** argv)
             words += w + "\n";
         if (!wordsPath.empty()) WriteText(wordsPath, words);
         const std::string text =
-            "format=" + std::to_string(small ? textrove::bench::kSmallTreeFormat : textrove::bench::kCorpusFormat) +
-            "\nseed=" + std::to_string(options.seed) +
-            (small ? std::string("\nkind=small") : "\nsize_mb=" + std::to_string(sizeMb)) + "\n" +
-            textrove::bench::FormatSummary(summary);
+            "format=" + std::to_string(small ? textrove::bench::kSmallTreeFormat : textrove::bench::kCorpusFormat)
+            + "\nseed=" + std::to_string(options.seed)
+            + (small ? std::string("\nkind=small") : "\nsize_mb=" + std::to_string(sizeMb)) + "\n"
+            + textrove::bench::FormatSummary(summary);
         if (!manifestPath.empty()) WriteText(manifestPath, text);
         std::fputs(text.c_str(), stdout);
         std::fprintf(stderr, "gen_corpus: %.2f s\n", secs);

@@ -40,9 +40,8 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: gui_bench CORPUS WORD...\n"
-    "       gui_bench --report [--runs N] [--records N] CORPUS WORD...\n";
+constexpr const char* kUsage = "usage: gui_bench CORPUS WORD...\n"
+                               "       gui_bench --report [--runs N] [--records N] CORPUS WORD...\n";
 
 struct Options {
     bool report = false;
@@ -154,8 +153,7 @@ double EngineSearch(const Options& options, long* records)
 {
     textrove::search::SearchRequest request;
     request.targetDirectory = options.corpus.toStdString();
-    for (const QString& w : options.words)
-        request.words.push_back(textrove::search::WordAsAdded(w.toStdString()));
+    for (const QString& w : options.words) request.words.push_back(textrove::search::WordAsAdded(w.toStdString()));
     MemorySink sink;
     textrove::search::CancelFlag cancel{0};
     QElapsedTimer t;
@@ -177,15 +175,13 @@ struct Batch {
 
 std::vector<Batch> MakeBatches(long total)
 {
-    static const char* const kWords[] = {"TEXTROVE", "ERROR", "東京都", "ｶﾀｶﾅ", "データ",
-                                         "BUFFER", "検索結果", "ＤＡＴＡ", "漢字", "TIMEOUT"};
+    static const char* const kWords[] = {"TEXTROVE", "ERROR",    "東京都",   "ｶﾀｶﾅ", "データ",
+                                         "BUFFER",   "検索結果", "ＤＡＴＡ", "漢字", "TIMEOUT"};
     static const char* const kPieces[] = {
-        "東京都の支店から届いたデータを",    "buffer overflow in read_block() ",
-        "ｶﾀｶﾅで書かれた見出しと",            "検索結果の一覧を表示します。",
-        "timeout after 30 s, retrying ",     "漢字かな交じり文の例として、",
-        "Error: cannot open file ",          "Ｄａｔａ　Ｓｅｔ　第３版　",
-        "the quick brown fox jumps ",        "これはテスト用の文章です。",
-        "int main(int argc, char** argv) ",  "ﾃﾞｰﾀﾍﾞｰｽ接続に失敗しました。"};
+        "東京都の支店から届いたデータを", "buffer overflow in read_block() ", "ｶﾀｶﾅで書かれた見出しと",
+        "検索結果の一覧を表示します。",   "timeout after 30 s, retrying ",    "漢字かな交じり文の例として、",
+        "Error: cannot open file ",       "Ｄａｔａ　Ｓｅｔ　第３版　",       "the quick brown fox jumps ",
+        "これはテスト用の文章です。",     "int main(int argc, char** argv) ", "ﾃﾞｰﾀﾍﾞｰｽ接続に失敗しました。"};
     std::mt19937 rng(20240611);
     std::uniform_int_distribution<int> hitsPerFile(1, 12), length(60, 100), word(0, 9),
         piece(0, int(std::size(kPieces)) - 1), dir(0, 319);
@@ -199,17 +195,14 @@ std::vector<Batch> MakeBatches(long total)
         for (int i = 0; i < hits; ++i) {
             QString record = QString::fromUtf8(kWords[word(rng)]) + QStringLiteral(" :");
             const int want = length(rng);
-            while (record.size() < want)
-                record += QString::fromUtf8(kPieces[piece(rng)]);
+            while (record.size() < want) record += QString::fromUtf8(kPieces[piece(rng)]);
             record.truncate(want);
             batch << record;
         }
-        if (made + batch.size() > total)
-            batch = batch.mid(0, int(total - made));
+        if (made + batch.size() > total) batch = batch.mid(0, int(total - made));
         made += batch.size();
         ResultFileBlocks::BannerPaths paths;
-        if (batch.size() > 1)
-            paths.insert(1, path.toUtf8());
+        if (batch.size() > 1) paths.insert(1, path.toUtf8());
         batches.push_back({std::move(batch), std::move(paths)});
     }
     return batches;
@@ -217,8 +210,8 @@ std::vector<Batch> MakeBatches(long total)
 
 struct AppendFigures {
     std::vector<std::pair<long, double>> marks;  // records appended, seconds since the start
-    double scrollToEnd = 0;   // one pass of the event loop, scroll bar to its maximum, one more pass
-    double showTop = 0;       // back to the first line + one pass of the event loop
+    double scrollToEnd = 0;                      // one pass of the event loop, scroll bar to its maximum, one more pass
+    double showTop = 0;                          // back to the first line + one pass of the event loop
     qsizetype characters = 0;
     long batches = 0;
     bool failed = false;
@@ -248,12 +241,10 @@ AppendFigures AppendBenchmark(Session& session, long total)
             QString error;
             ResultFileBlocks::BannerPaths paths;
             for (auto it = whole.paths.cbegin(); it != whole.paths.cend(); ++it)
-                if (it.key() >= from && it.key() < from + take)
-                    paths.insert(it.key() - from, it.value());
-            if (!pane.AppendRecords(from == 0 && take == batch.size() ? batch : batch.mid(from, take),
-                                    &error, false, paths)) {
-                std::fprintf(stderr, "gui_bench: append refused at %ld records: %s\n", appended,
-                             qUtf8Printable(error));
+                if (it.key() >= from && it.key() < from + take) paths.insert(it.key() - from, it.value());
+            if (!pane.AppendRecords(from == 0 && take == batch.size() ? batch : batch.mid(from, take), &error, false,
+                                    paths)) {
+                std::fprintf(stderr, "gui_bench: append refused at %ld records: %s\n", appended, qUtf8Printable(error));
                 f.failed = true;
                 return f;
             }
@@ -270,8 +261,7 @@ AppendFigures AppendBenchmark(Session& session, long total)
             sinceRepaint.restart();
         }
     }
-    if (f.marks.empty() || f.marks.back().first != appended)
-        f.marks.emplace_back(appended, Seconds(t));
+    if (f.marks.empty() || f.marks.back().first != appended) f.marks.emplace_back(appended, Seconds(t));
 
     // One pass of the event loop lets the pane take in what was appended
     // last; then the scroll bar must reach the last record.
@@ -311,31 +301,27 @@ int Report(const Options& options)
     // The two take turns going first, so a drift in the machine's load
     // touches both alike.
     for (int run = 0; run < options.runs; ++run) {
-        if (run % 2)
-            engine.push_back(EngineSearch(options, &engineRecords));
+        if (run % 2) engine.push_back(EngineSearch(options, &engineRecords));
         session.Clear();
         gui.push_back(session.Search());
         guiRecords = PaneRecords(pane);
         characters = pane.CharacterCount();
-        if (run % 2 == 0)
-            engine.push_back(EngineSearch(options, &engineRecords));
+        if (run % 2 == 0) engine.push_back(EngineSearch(options, &engineRecords));
     }
     session.Clear();
     const double guiMedian = Median(gui);
     const double engineMedian = Median(engine);
 
     std::printf("search through the dialog (%d runs, pane cleared between runs)\n", options.runs);
-    std::printf("  %-28s %10s %10s %10s %12s %14s\n", "", "median s", "min s", "max s", "records",
-                "pane chars");
+    std::printf("  %-28s %10s %10s %10s %12s %14s\n", "", "median s", "min s", "max s", "records", "pane chars");
     std::printf("  %-28s %10.3f %10.3f %10.3f %12ld %14lld\n", "Menu_Start to dialog closed", guiMedian,
-                *std::min_element(gui.begin(), gui.end()), *std::max_element(gui.begin(), gui.end()),
-                guiRecords, static_cast<long long>(characters));
+                *std::min_element(gui.begin(), gui.end()), *std::max_element(gui.begin(), gui.end()), guiRecords,
+                static_cast<long long>(characters));
     std::printf("  %-28s %10.3f %10.3f %10.3f %12ld %14s\n", "same search, no windows", engineMedian,
-                *std::min_element(engine.begin(), engine.end()),
-                *std::max_element(engine.begin(), engine.end()), engineRecords, "-");
+                *std::min_element(engine.begin(), engine.end()), *std::max_element(engine.begin(), engine.end()),
+                engineRecords, "-");
     std::printf("  dialog / no windows: %.2f\n", engineMedian > 0 ? guiMedian / engineMedian : 0.0);
-    if (guiRecords != engineRecords)
-        std::printf("  RECORD COUNTS DIFFER\n");
+    if (guiRecords != engineRecords) std::printf("  RECORD COUNTS DIFFER\n");
 
     if (options.records == 0) {
         if (session.Messages() > 0 || guiRecords != engineRecords) {
@@ -345,8 +331,8 @@ int Report(const Options& options)
         return 0;
     }
     const AppendFigures f = AppendBenchmark(session, options.records);
-    std::printf("\nappend to the result pane: %ld records in %ld batches (one per file block)\n",
-                options.records, f.batches);
+    std::printf("\nappend to the result pane: %ld records in %ld batches (one per file block)\n", options.records,
+                f.batches);
     std::printf("  %10s %10s %14s\n", "records", "total s", "s per 100k");
     double previous = 0;
     long previousCount = 0;
@@ -372,13 +358,13 @@ int SearchOnce(const Options& options)
     const double seconds = session.Search();
     Form_SerchAns& pane = session.Pane();
     const QByteArray text = pane.Text().toUtf8();
-    if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size()) ||
-        std::fflush(stdout) != 0) {
+    if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size())
+        || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "gui_bench: standard output cannot be written\n");
         return 1;
     }
-    std::fprintf(stderr, "gui_bench: search %.3f s, %ld records, %lld characters\n", seconds,
-                 PaneRecords(pane), static_cast<long long>(pane.CharacterCount()));
+    std::fprintf(stderr, "gui_bench: search %.3f s, %ld records, %lld characters\n", seconds, PaneRecords(pane),
+                 static_cast<long long>(pane.CharacterCount()));
     return session.Messages() > 0 ? 1 : 0;
 }
 
@@ -392,8 +378,7 @@ bool ParseOptions(int argc, char** argv, Options& o)
         } else if ((std::strcmp(a, "--runs") == 0 || std::strcmp(a, "--records") == 0) && i + 1 < argc) {
             char* end = nullptr;
             const long v = std::strtol(argv[i + 1], &end, 10);
-            if (*end != '\0' || v < 0 || (v == 0 && std::strcmp(a, "--runs") == 0))
-                return false;
+            if (*end != '\0' || v < 0 || (v == 0 && std::strcmp(a, "--runs") == 0)) return false;
             if (std::strcmp(a, "--runs") == 0)
                 o.runs = int(std::min(v, 1000L));
             else
@@ -403,12 +388,10 @@ bool ParseOptions(int argc, char** argv, Options& o)
             return false;
         }
     }
-    if (i >= argc || argc - i - 1 > textrove::search::kMaxWords)
-        return false;
+    if (i >= argc || argc - i - 1 > textrove::search::kMaxWords) return false;
     o.corpus = QString::fromLocal8Bit(argv[i]);
     for (++i; i < argc; ++i) {
-        if (argv[i][0] == '\0')
-            return false;
+        if (argv[i][0] == '\0') return false;
         o.words << QString::fromLocal8Bit(argv[i]);
     }
     return !o.words.isEmpty();
@@ -423,8 +406,7 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stderr);
         return 2;
     }
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // Before the application exists: nothing may touch the user's settings.
     QTemporaryDir config;
     if (!config.isValid()) {

@@ -14,9 +14,9 @@ int main(int argc, char** argv)
     try {
         std::vector<char> buffer(1u << 20);
         const auto s = textrove::bench::ReadTree(argv[1], buffer);
-        std::printf("files=%llu bytes=%llu dirs=%llu unreadable=%llu\n",
-                    static_cast<unsigned long long>(s.files), static_cast<unsigned long long>(s.bytes),
-                    static_cast<unsigned long long>(s.dirs), static_cast<unsigned long long>(s.unreadable));
+        std::printf("files=%llu bytes=%llu dirs=%llu unreadable=%llu\n", static_cast<unsigned long long>(s.files),
+                    static_cast<unsigned long long>(s.bytes), static_cast<unsigned long long>(s.dirs),
+                    static_cast<unsigned long long>(s.unreadable));
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "read_floor: %s\n", e.what());

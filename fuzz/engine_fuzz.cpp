@@ -38,12 +38,13 @@ struct Collect final : search::ResultSink {
 
 // The file's bytes in pieces of 37, for the scanner on its own.
 struct Pieces final : search::ByteSource {
-    explicit Pieces(const std::string& b) : bytes(b) {}
+    explicit Pieces(const std::string& b) : bytes(b) { }
     bool Next(Piece& piece) override
     {
         if (at >= bytes.size() && at > 0) return false;
         const std::size_t n = std::min<std::size_t>(37, bytes.size() - at);
-        buffer.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at + n));
+        buffer.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                      bytes.begin() + static_cast<std::ptrdiff_t>(at + n));
         buffer.push_back(0);  // data() stays valid for an empty piece
         piece = {buffer.data(), n, 0, at + n >= bytes.size()};
         at += n + (bytes.empty() ? 1 : 0);
@@ -99,7 +100,6 @@ struct Line {
     std::u32string upper;
     std::string shown;
 };
-
 
 // UTF-16, ISO-2022-JP and EUC-JP files: the whole text decoded, then cut at
 // the characters CR and LF.
@@ -183,8 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int count = size > 0 ? data[at++] % 4 : 0;
     for (int k = 0; k < count && at < size; ++k) {
         const std::size_t len = std::min<std::size_t>(data[at++] % 8 + 1, size - at);
-        const std::string word =
-            search::WordAsAdded(text::LossyUtf8({reinterpret_cast<const char*>(data + at), len}));
+        const std::string word = search::WordAsAdded(text::LossyUtf8({reinterpret_cast<const char*>(data + at), len}));
         at += len;
         if (!word.empty()) words.push_back(word);
     }
@@ -213,22 +212,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const std::u32string& w : upperWords) expected += StraddlesAt(lines, i, w) + Occurs(lines, i, w);
 
     const std::vector<std::string>& r = sink.records;
-    if (r.empty()) std::abort();                      // the header is always there
+    if (r.empty()) std::abort();  // the header is always there
     if (StreamedRecords(bytes, words, path) != std::vector<std::string>(r.begin() + 1, r.end())) std::abort();
     if (expected == 0) {
-        if (r.size() != 1) std::abort();              // a file without hits leaves no trace
+        if (r.size() != 1) std::abort();  // a file without hits leaves no trace
         return 0;
     }
-    if (r.size() != 3 + expected || !r[1].empty() || r[2] != std::string(search::kBannerHead) + path + search::kBannerTail)
+    if (r.size() != 3 + expected || !r[1].empty()
+        || r[2] != std::string(search::kBannerHead) + path + search::kBannerTail)
         std::abort();
     std::size_t line = 0;
     for (std::size_t k = 3; k < r.size(); ++k) {
         bool found = false;
-        for (; line < lines.size() && !found; ) {
+        for (; line < lines.size() && !found;) {
             for (std::size_t w = 0; w < words.size() && !found; ++w) {
                 const std::string head = Shown(words[w] + " :");
-                found = r[k] == head + lines[line].shown &&
-                        (Occurs(lines, line, upperWords[w]) || StraddlesAt(lines, line, upperWords[w]));
+                found = r[k] == head + lines[line].shown
+                    && (Occurs(lines, line, upperWords[w]) || StraddlesAt(lines, line, upperWords[w]));
             }
             if (!found) ++line;
         }

@@ -14,10 +14,10 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libxcb1-dev li
           fonts-ipafont-gothic qt6-translations-l10n)
 if [ "$mode" = test ]; then
   # End-to-end tests in a real X server (bare and under openbox), sanitizers
-  # and fuzzing, the installed tree and the Debian package; python3 for the
-  # include check.
+  # and fuzzing, the installed tree and the Debian package; python3 and
+  # clang-format for the include and format checks.
   packages+=(xvfb xdotool x11-utils openbox imagemagick clang libclang-rt-14-dev desktop-file-utils dpkg-dev file
-             python3)
+             python3 clang-format-14 git)
 fi
 
 missing=()

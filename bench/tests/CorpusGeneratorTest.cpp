@@ -107,8 +107,10 @@ TEST_F(CorpusTest, ShapeSizesAndPlantedWordsAreAsStated)
         if (it->is_directory()) {
             maxDepth = std::max(maxDepth, it.depth() + 1);
             hiddenDirs += hiddenName;
-            EXPECT_LE(std::ranges::count_if(fs::directory_iterator(it->path()), [](auto& e) { return e.is_directory(); }),
-                      kMaxSubdirs) << rel;
+            EXPECT_LE(
+                std::ranges::count_if(fs::directory_iterator(it->path()), [](auto& e) { return e.is_directory(); }),
+                kMaxSubdirs)
+                << rel;
             continue;
         }
         ASSERT_TRUE(it->is_regular_file()) << rel;
@@ -131,7 +133,9 @@ TEST_F(CorpusTest, ShapeSizesAndPlantedWordsAreAsStated)
             ASSERT_TRUE(DecodeUpper("windows-31j", raw, text)) << rel;
         }
         if (text.starts_with(U'\uFEFF')) text.erase(0, 1);
-        lineEnds.insert(raw.find("\r\n") != std::string::npos ? "CRLF" : raw.find('\r') != std::string::npos ? "CR" : "LF");
+        lineEnds.insert(raw.find("\r\n") != std::string::npos     ? "CRLF"
+                            : raw.find('\r') != std::string::npos ? "CR"
+                                                                  : "LF");
         std::u32string prev;
         for (std::size_t begin = 0, first = 1; begin < text.size(); first = 0) {
             const std::size_t end = std::min(text.find_first_of(U"\r\n", begin), text.size());
@@ -142,7 +146,9 @@ TEST_F(CorpusTest, ShapeSizesAndPlantedWordsAreAsStated)
             for (std::size_t w = 0; w < words.size(); ++w) {
                 const std::size_t n = words[w].size();
                 inLine[w] += Occurrences(line, words[w]);
-                if (!first) split[w] += Occurrences(prev.substr(prev.size() - std::min(prev.size(), n - 1)) + line.substr(0, n - 1), words[w]);
+                if (!first)
+                    split[w] += Occurrences(
+                        prev.substr(prev.size() - std::min(prev.size(), n - 1)) + line.substr(0, n - 1), words[w]);
             }
             prev = line;
         }

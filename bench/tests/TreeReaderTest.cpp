@@ -24,7 +24,7 @@ TEST(TreeReaderTest, ReadsWhatASearchReadsAndSkipsTheRest)
     write(".hidden", 5);
     write(".hid/c.txt", 7);
     write("sub/.d/e.txt", 11);
-    fs::create_symlink(root / "a.txt", root / "link-to-file");        // read under its own name
+    fs::create_symlink(root / "a.txt", root / "link-to-file");         // read under its own name
     fs::create_directory_symlink(root / "sub", root / "link-to-dir");  // not entered
     fs::create_symlink(root / "missing", root / "broken");
     ASSERT_EQ(mkfifo((root / "fifo").c_str(), 0600), 0);  // would block a reader

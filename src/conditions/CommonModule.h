@@ -19,8 +19,7 @@ extern QString SelectedPath;
 // CheckDirectory accepts it (otherwise on the current directory), and returns
 // the chosen directory or "" when cancelled. Failures the browser reports go
 // through `prompts` (ordinary message boxes when null).
-QString SelectDirectory(const QString& startPath, QWidget* parent = nullptr,
-                        Prompts* prompts = nullptr);
+QString SelectDirectory(const QString& startPath, QWidget* parent = nullptr, Prompts* prompts = nullptr);
 
 // True when `path` names an existing directory as spelled on disk: at least
 // two characters; one trailing '/' is dropped; the last component must be a

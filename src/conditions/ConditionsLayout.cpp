@@ -16,21 +16,18 @@ SerchDirLayout LayoutSerchDir(float frameOuterWidth)
     return layout;
 }
 
-SerchListLayout LayoutSerchList(float frameOuterWidth, float frameOuterHeight,
-                                float dirPaneHeight, const SerchListLayout& current)
+SerchListLayout LayoutSerchList(float frameOuterWidth, float frameOuterHeight, float dirPaneHeight,
+                                const SerchListLayout& current)
 {
     SerchListLayout layout = current;
     layout.pane.top = dirPaneHeight;
-    if (frameOuterWidth - layout.pane.width > 150.0f)
-        layout.pane.left = frameOuterWidth - layout.pane.width - 150.0f;
+    if (frameOuterWidth - layout.pane.width > 150.0f) layout.pane.left = frameOuterWidth - layout.pane.width - 150.0f;
     if (frameOuterHeight - layout.pane.top > 715.0f) {
         const float height = frameOuterHeight - layout.pane.top - 717.0f;
         // 716 or 717 left over would give no height at all.
-        if (height > 0.0f)
-            layout.pane.height = height;
+        if (height > 0.0f) layout.pane.height = height;
     }
-    if (layout.pane.height > 2000.0f)
-        layout.serchListHeight = layout.pane.height - 1252.0f;
+    if (layout.pane.height > 2000.0f) layout.serchListHeight = layout.pane.height - 1252.0f;
     return layout;
 }
 

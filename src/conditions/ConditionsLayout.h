@@ -32,9 +32,9 @@ inline constexpr TwipsRect kBrowserOk{3960, 2340, 912, 372};
 inline constexpr TwipsRect kBrowserCancel{5100, 2340, 912, 372};
 
 struct SerchDirLayout {
-    TwipsRect pane;       // the pane in the frame's pane area
-    TwipsRect serchDir;   // the text box in the pane
-    TwipsRect 参照;       // the browse button in the pane
+    TwipsRect pane;      // the pane in the frame's pane area
+    TwipsRect serchDir;  // the text box in the pane
+    TwipsRect 参照;      // the browse button in the pane
 };
 
 // The directory pane against a frame of the given outer width: a strip at the
@@ -51,7 +51,7 @@ struct SerchListLayout {
 // `current` is the layout as it stands: each guarded value keeps its current
 // value when its guard fails, and a height that would come out 0 or less is
 // not applied.
-SerchListLayout LayoutSerchList(float frameOuterWidth, float frameOuterHeight,
-                                float dirPaneHeight, const SerchListLayout& current);
+SerchListLayout LayoutSerchList(float frameOuterWidth, float frameOuterHeight, float dirPaneHeight,
+                                const SerchListLayout& current);
 
 }  // namespace textrove::conditions

@@ -38,8 +38,7 @@ bool Canonical(const QString& path, QString* canonical, QString* error)
     const QString absolute = QDir::current().absoluteFilePath(path);
     char* resolved = ::realpath(QFile::encodeName(absolute).constData(), nullptr);
     if (!resolved) {
-        if (error)
-            *error = Describe(absolute, errno);
+        if (error) *error = Describe(absolute, errno);
         return false;
     }
     *canonical = QFile::decodeName(resolved);
@@ -58,20 +57,17 @@ bool ListDirectory(const QString& path, Listing* listing, QString* error)
     const QByteArray bytes = QFile::encodeName(path);
     DIR* dir = ::opendir(bytes.constData());
     if (!dir) {
-        if (error)
-            *error = Describe(path, errno);
+        if (error) *error = Describe(path, errno);
         return false;
     }
     while (const dirent* entry = ::readdir(dir)) {
-        if (entry->d_name[0] == '.')
-            continue;
+        if (entry->d_name[0] == '.') continue;
         bool isDirectory = entry->d_type == DT_DIR;
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
             QByteArray full = bytes;
-            if (!full.endsWith('/'))
-                full += '/';
+            if (!full.endsWith('/')) full += '/';
             full += entry->d_name;
-            struct stat info {};
+            struct stat info { };
             isDirectory = ::stat(full.constData(), &info) == 0 && S_ISDIR(info.st_mode);
         }
         (isDirectory ? listing->directories : listing->files) << QFile::decodeName(entry->d_name);
@@ -84,20 +80,17 @@ bool ListDirectory(const QString& path, Listing* listing, QString* error)
 
 bool IsWithin(const QString& path, const QString& root)
 {
-    return path == root || root == QLatin1String("/")
-           || path.startsWith(root + QLatin1Char('/'));
+    return path == root || root == QLatin1String("/") || path.startsWith(root + QLatin1Char('/'));
 }
 
 QString JoinPath(const QString& directory, const QString& name)
 {
-    return directory.endsWith(QLatin1Char('/')) ? directory + name
-                                                : directory + QLatin1Char('/') + name;
+    return directory.endsWith(QLatin1Char('/')) ? directory + name : directory + QLatin1Char('/') + name;
 }
 
 }  // namespace
 
-Directory参照::Directory参照(QWidget* parent, Prompts* prompts)
-    : QDialog(parent), m_prompts(prompts)
+Directory参照::Directory参照(QWidget* parent, Prompts* prompts) : QDialog(parent), m_prompts(prompts)
 {
     if (!m_prompts) {
         m_ownPrompts = std::make_unique<Prompts>();
@@ -145,19 +138,16 @@ Directory参照::Directory参照(QWidget* parent, Prompts* prompts)
     // current directory in both lists (the drive's root, then "/", when the
     // current directory cannot be listed).
     const QString current = QDir::currentPath();
-    if (!Canonical(current, &m_currentDirectory, nullptr))
-        m_currentDirectory = QStringLiteral("/");
+    if (!Canonical(current, &m_currentDirectory, nullptr)) m_currentDirectory = QStringLiteral("/");
     {
         const QSignalBlocker blocker(m_drive1);
         m_drive1->setCurrentIndex(EnsureDrive(DriveHolding(m_currentDirectory)));
     }
-    if (!SetDir1Path(m_currentDirectory) && !SetDir1Path(Drive()))
-        SetDir1Path(QStringLiteral("/"));
+    if (!SetDir1Path(m_currentDirectory) && !SetDir1Path(Drive())) SetDir1Path(QStringLiteral("/"));
 
     connect(m_drive1, &QComboBox::currentIndexChanged, this, [this] { Drive1_Change(); });
-    connect(m_dir1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-        Dir1_DoubleClick(item->data(kPathRole).toString());
-    });
+    connect(m_dir1, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem* item) { Dir1_DoubleClick(item->data(kPathRole).toString()); });
     connect(m_ok, &QPushButton::clicked, this, [this] { Ok_Click(); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { Cancel_Click(); });
 }
@@ -177,11 +167,9 @@ void Directory参照::SetDrive(const QString& drive)
 int Directory参照::EnsureDrive(const QString& drive)
 {
     const int found = m_drive1->findText(drive, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (found >= 0)
-        return found;
+    if (found >= 0) return found;
     int row = 0;
-    while (row < m_drive1->count() && m_drive1->itemText(row) < drive)
-        ++row;
+    while (row < m_drive1->count() && m_drive1->itemText(row) < drive) ++row;
     const QSignalBlocker blocker(m_drive1);
     m_drive1->insertItem(row, drive);
     return row;
@@ -189,16 +177,15 @@ int Directory参照::EnsureDrive(const QString& drive)
 
 QString Directory参照::DriveHolding(const QString& canonicalPath) const
 {
-    return QFile::decodeName(QByteArray::fromStdString(
-        MountPointOf(QFile::encodeName(canonicalPath).toStdString(), m_mounts)));
+    return QFile::decodeName(
+        QByteArray::fromStdString(MountPointOf(QFile::encodeName(canonicalPath).toStdString(), m_mounts)));
 }
 
 bool Directory参照::SetDir1Path(const QString& path, QString* error)
 {
     QString canonical;
     Listing listing;
-    if (!Canonical(path, &canonical, error) || !ListDirectory(canonical, &listing, error))
-        return false;
+    if (!Canonical(path, &canonical, error) || !ListDirectory(canonical, &listing, error)) return false;
 
     // Dir1 shows the way from the drive's root down to the directory, opened,
     // and the directory's subdirectories below it. A path off the current
@@ -226,8 +213,7 @@ bool Directory参照::SetDir1Path(const QString& path, QString* error)
         auto* item = new QListWidgetItem(opened, QString(int(level) * 2, QLatin1Char(' ')) + text);
         item->setData(kPathRole, chain[level]);
         m_dir1->addItem(item);
-        if (level + 1 == chain.size())
-            m_dir1->setCurrentItem(item);
+        if (level + 1 == chain.size()) m_dir1->setCurrentItem(item);
     }
     const QString indent(int(chain.size()) * 2, QLatin1Char(' '));
     for (const QString& name : listing.directories) {
@@ -238,8 +224,7 @@ bool Directory参照::SetDir1Path(const QString& path, QString* error)
 
     const bool changed = canonical != m_dir1Path;
     m_dir1Path = canonical;
-    if (changed)
-        Dir1_Change();
+    if (changed) Dir1_Change();
     return true;
 }
 
@@ -248,16 +233,14 @@ void Directory参照::SetFile1Path(const QString& path)
     m_file1Path = path;
     m_file1->clear();
     Listing listing;
-    if (ListDirectory(path, &listing, nullptr))
-        m_file1->addItems(listing.files);
+    if (ListDirectory(path, &listing, nullptr)) m_file1->addItems(listing.files);
 }
 
 void Directory参照::Preset(const QString& startPath)
 {
     QString canonical;
     Listing probe;
-    if (!Canonical(startPath, &canonical, nullptr) || !ListDirectory(canonical, &probe, nullptr))
-        return;
+    if (!Canonical(startPath, &canonical, nullptr) || !ListDirectory(canonical, &probe, nullptr)) return;
     SetDrive(DriveHolding(canonical));
     SetDir1Path(canonical);
     SetFile1Path(canonical);
@@ -270,8 +253,7 @@ void Directory参照::Drive1_Change()
     const QString drive = Drive();
     const QString target = DriveHolding(m_currentDirectory) == drive ? m_currentDirectory : drive;
     QString error;
-    if (SetDir1Path(target, &error))
-        return;
+    if (SetDir1Path(target, &error)) return;
     m_prompts->Message(this, QStringLiteral("Textrove"), error, QMessageBox::Critical);
     // Back to the drive Dir1 still shows, without running this handler again.
     const QSignalBlocker blocker(m_drive1);

@@ -14,8 +14,7 @@
 
 using namespace textrove;
 
-Form_SerchDir::Form_SerchDir(PaneHost& host)
-    : QWidget(host.PaneArea()), m_host(host), m_pane(conditions::kDirPane)
+Form_SerchDir::Form_SerchDir(PaneHost& host) : QWidget(host.PaneArea()), m_host(host), m_pane(conditions::kDirPane)
 {
     setObjectName(QStringLiteral("Form_SerchDir"));
     // Created in tab order: SerchDir, 参照, Label1.
@@ -39,23 +38,20 @@ Form_SerchDir::Form_SerchDir(PaneHost& host)
 void Form_SerchDir::Form_Load()
 {
     const std::string fallback = QDir::currentPath().toStdString();
-    const std::string stored = settings::ReadProfile(settings::kSectionDefDir,
-                                                     settings::kKeyDirectory, fallback);
+    const std::string stored = settings::ReadProfile(settings::kSectionDefDir, settings::kKeyDirectory, fallback);
     m_serchDir->setText(QString::fromStdString(stored));
     SetSize();
 }
 
 void Form_SerchDir::SerchDir_Change()
 {
-    settings::WriteProfile(settings::kSectionDefDir, settings::kKeyDirectory,
-                           m_serchDir->text().toStdString());
+    settings::WriteProfile(settings::kSectionDefDir, settings::kKeyDirectory, m_serchDir->text().toStdString());
 }
 
 void Form_SerchDir::参照_Click()
 {
     const QString chosen = CommonModule::SelectDirectory(m_serchDir->text(), window(), &m_host.PromptsRef());
-    if (!chosen.isEmpty())
-        m_serchDir->setText(chosen);
+    if (!chosen.isEmpty()) m_serchDir->setText(chosen);
 }
 
 void Form_SerchDir::SetSize()

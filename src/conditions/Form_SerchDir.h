@@ -20,8 +20,8 @@ public:
     // and lays the pane out. The text is stored again at once.
     void Form_Load();
     void SetSize();
-    textrove::TwipsRect Geometry() const;   // outer rectangle, twips
-    QLineEdit* SerchDir() const;  // the target directory text
+    textrove::TwipsRect Geometry() const;  // outer rectangle, twips
+    QLineEdit* SerchDir() const;           // the target directory text
 
     // The browse button and its handler.
     QPushButton* 参照Button() const { return m_参照; }

@@ -57,10 +57,8 @@ Form_SerchList::Form_SerchList(PaneHost& host)
 void Form_SerchList::Form_Load()
 {
     for (int slot = 1; slot <= settings::kListSlots; ++slot) {
-        const std::string word =
-            settings::ReadProfile(settings::kSectionDefList, settings::ListNameKey(slot), "");
-        if (!word.empty())
-            m_serchList->addItem(QString::fromStdString(word));
+        const std::string word = settings::ReadProfile(settings::kSectionDefList, settings::ListNameKey(slot), "");
+        if (!word.empty()) m_serchList->addItem(QString::fromStdString(word));
     }
     SetMenuStart(m_serchList->count() > 0);
     SetSize();
@@ -71,19 +69,16 @@ void Form_SerchList::ListAdd_Click()
     // The next word is typed at once, not into whatever took the focus from
     // the button that was just disabled.
     m_serchText->setFocus(Qt::OtherFocusReason);
-    if (m_serchList->count() >= search::kMaxWords)
-        return;
+    if (m_serchList->count() >= search::kMaxWords) return;
     const std::string word = search::WordAsAdded(m_serchText->text().toStdString());
     // The list never holds an empty word, also when this runs without the
     // button (which is disabled while the text is empty).
-    if (word.empty())
-        return;
+    if (word.empty()) return;
     m_serchList->addItem(QString::fromStdString(word));
     m_serchText->clear();
     ChangePrivateFile();
     SetMenuStart(true);
-    if (m_serchList->count() >= search::kMaxWords)
-        m_listAdd->setEnabled(false);
+    if (m_serchList->count() >= search::kMaxWords) m_listAdd->setEnabled(false);
 }
 
 void Form_SerchList::ListDel_Click()
@@ -97,17 +92,14 @@ void Form_SerchList::ListDel_Click()
         m_serchList->setCurrentItem(nullptr);
     }
     m_listDel->setEnabled(false);
-    if (m_serchList->count() == 0)
-        SetMenuStart(false);
-    if (!m_serchText->text().isEmpty() && m_serchList->count() < search::kMaxWords)
-        m_listAdd->setEnabled(true);
+    if (m_serchList->count() == 0) SetMenuStart(false);
+    if (!m_serchText->text().isEmpty() && m_serchList->count() < search::kMaxWords) m_listAdd->setEnabled(true);
     ChangePrivateFile();
 }
 
 void Form_SerchList::SerchText_ReturnPressed()
 {
-    if (m_listAdd->isEnabled())
-        ListAdd_Click();
+    if (m_listAdd->isEnabled()) ListAdd_Click();
 }
 
 void Form_SerchList::SerchList_Click()
@@ -117,16 +109,14 @@ void Form_SerchList::SerchList_Click()
 
 void Form_SerchList::SerchText_Change()
 {
-    m_listAdd->setEnabled(!m_serchText->text().isEmpty()
-                          && m_serchList->count() < search::kMaxWords);
+    m_listAdd->setEnabled(!m_serchText->text().isEmpty() && m_serchList->count() < search::kMaxWords);
 }
 
 void Form_SerchList::ChangePrivateFile()
 {
     const int count = m_serchList->count();
     for (int slot = 1; slot <= settings::kListSlots; ++slot) {
-        const std::string value =
-            slot <= count ? m_serchList->item(slot - 1)->text().toStdString() : std::string();
+        const std::string value = slot <= count ? m_serchList->item(slot - 1)->text().toStdString() : std::string();
         settings::WriteProfile(settings::kSectionDefList, settings::ListNameKey(slot), value);
     }
 }
@@ -156,8 +146,7 @@ QListWidget* Form_SerchList::SerchList() const
 QStringList Form_SerchList::Words() const
 {
     QStringList words;
-    for (int row = 0; row < m_serchList->count(); ++row)
-        words << m_serchList->item(row)->text();
+    for (int row = 0; row < m_serchList->count(); ++row) words << m_serchList->item(row)->text();
     return words;
 }
 

@@ -25,9 +25,9 @@ public:
     void SetSize();
     // Writes the whole list: exactly ten writes, the words then empty slots.
     void ChangePrivateFile();
-    textrove::TwipsRect Geometry() const;     // outer rectangle, twips
+    textrove::TwipsRect Geometry() const;  // outer rectangle, twips
     QListWidget* SerchList() const;
-    QStringList Words() const;      // the list's words in order
+    QStringList Words() const;  // the list's words in order
 
     QLineEdit* SerchText() const { return m_serchText; }
     QPushButton* ListAdd() const { return m_listAdd; }

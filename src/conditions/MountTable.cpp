@@ -36,13 +36,10 @@ std::vector<std::string_view> SplitFields(std::string_view line)
     std::vector<std::string_view> fields;
     std::size_t pos = 0;
     while (pos < line.size()) {
-        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
-            ++pos;
-        if (pos >= line.size())
-            break;
+        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+        if (pos >= line.size()) break;
         std::size_t end = pos;
-        while (end < line.size() && line[end] != ' ' && line[end] != '\t')
-            ++end;
+        while (end < line.size() && line[end] != ' ' && line[end] != '\t') ++end;
         fields.push_back(line.substr(pos, end - pos));
         pos = end;
     }
@@ -59,11 +56,9 @@ std::vector<MountEntry> ParseMounts(std::string_view text)
         const std::string_view line = text.substr(0, eol);
         text = eol == std::string_view::npos ? std::string_view() : text.substr(eol + 1);
         const std::vector<std::string_view> fields = SplitFields(line);
-        if (fields.size() < 3)
-            continue;
+        if (fields.size() < 3) continue;
         std::string mountPoint = UnescapeMountField(fields[1]);
-        if (mountPoint.empty() || mountPoint.front() != '/')
-            continue;
+        if (mountPoint.empty() || mountPoint.front() != '/') continue;
         mounts.push_back({std::move(mountPoint), std::string(fields[2])});
     }
     return mounts;
@@ -101,11 +96,9 @@ std::string MountPointOf(std::string_view absolutePath, const std::vector<MountE
     std::string best = "/";
     for (const MountEntry& mount : mounts) {
         const std::string& point = mount.mountPoint;
-        if (point.size() <= best.size() || absolutePath.substr(0, point.size()) != point)
-            continue;
+        if (point.size() <= best.size() || absolutePath.substr(0, point.size()) != point) continue;
         // "/mnt/data" holds "/mnt/data" and "/mnt/data/x", not "/mnt/database".
-        if (absolutePath.size() == point.size() || point.back() == '/'
-            || absolutePath[point.size()] == '/')
+        if (absolutePath.size() == point.size() || point.back() == '/' || absolutePath[point.size()] == '/')
             best = point;
     }
     return best;
@@ -114,8 +107,7 @@ std::string MountPointOf(std::string_view absolutePath, const std::vector<MountE
 std::vector<MountEntry> ReadSystemMounts()
 {
     std::ifstream in("/proc/self/mounts", std::ios::binary);
-    if (!in)
-        return {};
+    if (!in) return {};
     std::ostringstream text;
     text << in.rdbuf();
     return ParseMounts(text.str());

@@ -13,8 +13,7 @@ namespace {
 
 QString WithoutTrailingSlash(QString path)
 {
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) path.chop(1);
     return path;
 }
 
@@ -22,10 +21,8 @@ QString WithoutTrailingSlash(QString path)
 // source delete what it dragged.
 Qt::DropAction SafeAction(const QDropEvent& event)
 {
-    if (event.possibleActions() & Qt::LinkAction)
-        return Qt::LinkAction;
-    if (event.possibleActions() & Qt::CopyAction)
-        return Qt::CopyAction;
+    if (event.possibleActions() & Qt::LinkAction) return Qt::LinkAction;
+    if (event.possibleActions() & Qt::CopyAction) return Qt::CopyAction;
     return Qt::IgnoreAction;
 }
 
@@ -33,15 +30,12 @@ Qt::DropAction SafeAction(const QDropEvent& event)
 
 QString FolderDrop::FolderFor(const QMimeData& data)
 {
-    if (!data.hasUrls())
-        return {};
+    if (!data.hasUrls()) return {};
     QString folder;
     for (const QUrl& url : data.urls()) {
-        if (!url.isLocalFile() || !url.host().isEmpty())
-            return {};
+        if (!url.isLocalFile() || !url.host().isEmpty()) return {};
         const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-        if (!textrove::text::IsValidUtf8(std::string_view(bytes.constData(), size_t(bytes.size()))))
-            return {};
+        if (!textrove::text::IsValidUtf8(std::string_view(bytes.constData(), size_t(bytes.size())))) return {};
         const QString path = url.toLocalFile();
         const QFileInfo info(path);
         QString candidate;
@@ -63,8 +57,7 @@ FolderDrop::FolderDrop(QWidget& window, QLineEdit& target) : QObject(&window), m
 {
     window.setAcceptDrops(true);
     window.installEventFilter(this);
-    for (QWidget* child : window.findChildren<QWidget*>())
-        child->installEventFilter(this);
+    for (QWidget* child : window.findChildren<QWidget*>()) child->installEventFilter(this);
 }
 
 bool FolderDrop::eventFilter(QObject* watched, QEvent* event)
@@ -73,8 +66,7 @@ bool FolderDrop::eventFilter(QObject* watched, QEvent* event)
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
         return QObject::eventFilter(watched, event);
     auto* drop = static_cast<QDropEvent*>(event);
-    if (!drop->mimeData() || !drop->mimeData()->hasUrls())
-        return QObject::eventFilter(watched, event);
+    if (!drop->mimeData() || !drop->mimeData()->hasUrls()) return QObject::eventFilter(watched, event);
     const QString folder = FolderFor(*drop->mimeData());
     const Qt::DropAction action = SafeAction(*drop);
     if (folder.isEmpty() || action == Qt::IgnoreAction) {
@@ -83,7 +75,6 @@ bool FolderDrop::eventFilter(QObject* watched, QEvent* event)
     }
     drop->setDropAction(action);
     drop->accept();
-    if (type == QEvent::Drop)
-        m_target.setText(folder);
+    if (type == QEvent::Drop) m_target.setText(folder);
     return true;
 }

@@ -15,9 +15,8 @@ std::string_view BeforeNul(std::string_view text)
 
 }  // namespace
 
-SavedGeometry ParseSavedGeometry(std::string_view top, std::string_view left,
-                                 std::string_view width, std::string_view height,
-                                 std::string_view minMaxFlag)
+SavedGeometry ParseSavedGeometry(std::string_view top, std::string_view left, std::string_view width,
+                                 std::string_view height, std::string_view minMaxFlag)
 {
     SavedGeometry saved;
     saved.top = GeometryValue(LenientNumber(BeforeNul(top)));
@@ -37,8 +36,7 @@ AreaSize AreaForOuter(float outerWidth, float outerHeight)
 
 float ClampCoordinate(float value)
 {
-    if (std::isnan(value))
-        return 0.0f;
+    if (std::isnan(value)) return 0.0f;
     return std::fmin(std::fmax(value, -kMaxCoordinate), kMaxCoordinate);
 }
 
@@ -46,13 +44,10 @@ TwipsRect OntoScreens(TwipsRect frame, std::span<const TwipsRect> screens)
 {
     const float grip = std::fmin(kGripWidth, frame.width);
     for (const TwipsRect& s : screens) {
-        const float shown = std::fmin(frame.left + frame.width, s.left + s.width)
-            - std::fmax(frame.left, s.left);
-        if (frame.top >= s.top && frame.top + kGripHeight <= s.top + s.height && shown >= grip)
-            return frame;
+        const float shown = std::fmin(frame.left + frame.width, s.left + s.width) - std::fmax(frame.left, s.left);
+        if (frame.top >= s.top && frame.top + kGripHeight <= s.top + s.height && shown >= grip) return frame;
     }
-    if (screens.empty())
-        return frame;
+    if (screens.empty()) return frame;
     // Wholly onto the first screen; one too small keeps the top-left corner.
     const TwipsRect& s = screens.front();
     frame.top = std::fmax(s.top, std::fmin(frame.top, s.top + s.height - frame.height));

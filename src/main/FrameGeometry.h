@@ -36,9 +36,8 @@ struct SavedGeometry {
 };
 
 // Converts the five stored texts (each cut at its first NUL).
-SavedGeometry ParseSavedGeometry(std::string_view top, std::string_view left,
-                                 std::string_view width, std::string_view height,
-                                 std::string_view minMaxFlag);
+SavedGeometry ParseSavedGeometry(std::string_view top, std::string_view left, std::string_view width,
+                                 std::string_view height, std::string_view minMaxFlag);
 
 struct AreaSize {
     float width = 0;
@@ -62,7 +61,13 @@ inline constexpr float kGripHeight = 300.0f;
 // first); otherwise moved the shortest way to lie wholly on the first screen.
 TwipsRect OntoScreens(TwipsRect frame, std::span<const TwipsRect> screens);
 
-inline float OuterWidthForArea(float areaWidth) { return areaWidth + kFrameExtraWidth; }
-inline float OuterHeightForArea(float areaHeight) { return areaHeight + kFrameExtraHeight; }
+inline float OuterWidthForArea(float areaWidth)
+{
+    return areaWidth + kFrameExtraWidth;
+}
+inline float OuterHeightForArea(float areaHeight)
+{
+    return areaHeight + kFrameExtraHeight;
+}
 
 }  // namespace textrove

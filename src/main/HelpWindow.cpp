@@ -21,8 +21,7 @@ QString g_documentOverride;       // UI thread only
 
 }  // namespace
 
-HelpWindow::HelpWindow(QWidget* parent)
-    : QWidget(parent, Qt::Window)
+HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(QStringLiteral("Textrove ヘルプ"));
@@ -42,8 +41,7 @@ HelpWindow::HelpWindow(QWidget* parent)
 
 QString HelpWindow::DocumentPath()
 {
-    if (!g_documentOverride.isEmpty())
-        return g_documentOverride;
+    if (!g_documentOverride.isEmpty()) return g_documentOverride;
     return FindDocument(QCoreApplication::applicationDirPath());
 }
 
@@ -52,10 +50,8 @@ QString HelpWindow::FindDocument(const QString& executableDir)
     const QDir dir(executableDir);
     const QString name = QString::fromLatin1(kDocumentName);
     const QString beside = dir.filePath(name);
-    if (QFileInfo(beside).isFile())
-        return beside;
-    const QString installed =
-        QDir::cleanPath(dir.filePath(QStringLiteral("../share/textrove/") + name));
+    if (QFileInfo(beside).isFile()) return beside;
+    const QString installed = QDir::cleanPath(dir.filePath(QStringLiteral("../share/textrove/") + name));
     return QFileInfo(installed).isFile() ? installed : beside;
 }
 
@@ -75,15 +71,13 @@ void HelpWindow::ShowContents(QWidget* parent, Prompts& prompts)
     QFile probe(path);
     if (!QFileInfo(path).isFile() || !probe.open(QIODevice::ReadOnly)) {
         prompts.Message(parent, QStringLiteral("Textrove"),
-                        QStringLiteral("ヘルプファイル %1 が見つかりません。")
-                            .arg(QDir::toNativeSeparators(path)),
+                        QStringLiteral("ヘルプファイル %1 が見つかりません。").arg(QDir::toNativeSeparators(path)),
                         QMessageBox::Critical);
         return;
     }
     probe.close();
 
-    if (!g_instance)
-        g_instance = new HelpWindow(parent);
+    if (!g_instance) g_instance = new HelpWindow(parent);
     HelpWindow* window = g_instance.data();
     window->Load(path);
     window->show();
@@ -103,5 +97,4 @@ void HelpWindow::Load(const QString& path)
         m_contents->setSource(url, QTextDocument::HtmlResource);
     m_contents->moveCursor(QTextCursor::Start);
     m_contents->verticalScrollBar()->setValue(0);
-
 }

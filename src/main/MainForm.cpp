@@ -40,8 +40,7 @@ constexpr int kStoreDelayMs = 200;
 
 }  // namespace
 
-MainForm::MainForm(QWidget* parent)
-    : QMainWindow(parent), m_prompts(std::make_unique<Prompts>())
+MainForm::MainForm(QWidget* parent) : QMainWindow(parent), m_prompts(std::make_unique<Prompts>())
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Textrove"));
@@ -57,9 +56,7 @@ MainForm::MainForm(QWidget* parent)
                  textrove::OuterHeightForArea(textrove::kMinAreaHeight));
 
     // Creation: the values the first activation restores.
-    auto read = [](const char* key) {
-        return names::ReadProfile(names::kSectionWindowSize, key, "");
-    };
+    auto read = [](const char* key) { return names::ReadProfile(names::kSectionWindowSize, key, ""); };
     const std::string top = read(names::kKeyTop);
     const std::string left = read(names::kKeyLeft);
     const std::string width = read(names::kKeyWidth);
@@ -112,10 +109,8 @@ void MainForm::BuildMenus()
     };
 
     QMenu* file = submenu("Menu_File", QStringLiteral("ﾌｧｲﾙ(&F)"));
-    item(file, "Menu_File_Clear", QStringLiteral("結果クリア(&C)"), false,
-         &MainForm::Menu_File_Clear_Click);
-    item(file, "Menu_File_Save", QStringLiteral("名前を付けて保存(&A)"), false,
-         &MainForm::Menu_File_Save_Click);
+    item(file, "Menu_File_Clear", QStringLiteral("結果クリア(&C)"), false, &MainForm::Menu_File_Clear_Click);
+    item(file, "Menu_File_Save", QStringLiteral("名前を付けて保存(&A)"), false, &MainForm::Menu_File_Save_Click);
     separator(file, "Menu_File_01");
     item(file, "Menu_File_End", QStringLiteral("終了(&X)"), true, &MainForm::Menu_File_End_Click);
 
@@ -126,17 +121,13 @@ void MainForm::BuildMenus()
     m_items.insert(start->objectName(), start);
 
     QMenu* edit = submenu("Menu_Edit", QStringLiteral("編集(&E)"));
-    m_menuEditCopy = item(edit, "Menu_Edit_Copy", QStringLiteral("コピー(&C)"), false,
-                          &MainForm::Menu_Edit_Copy_Click);
-    item(edit, "Menu_Edit_SelectAll", QStringLiteral("すべて選択(&A)"), false,
-         &MainForm::Menu_Edit_SelectAll_Click);
+    m_menuEditCopy = item(edit, "Menu_Edit_Copy", QStringLiteral("コピー(&C)"), false, &MainForm::Menu_Edit_Copy_Click);
+    item(edit, "Menu_Edit_SelectAll", QStringLiteral("すべて選択(&A)"), false, &MainForm::Menu_Edit_SelectAll_Click);
 
     QMenu* help = submenu("Menu_Help", QStringLiteral("ﾍﾙﾌﾟ(&H)"));
-    item(help, "Menu_Help_Topic", QStringLiteral("ﾄﾋﾟｯｸの検索(&H)"), true,
-         &MainForm::Menu_Help_Topic_Click);
+    item(help, "Menu_Help_Topic", QStringLiteral("ﾄﾋﾟｯｸの検索(&H)"), true, &MainForm::Menu_Help_Topic_Click);
     separator(help, "Menu_Help_01");
-    item(help, "Menu_Help_Version", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)"), true,
-         &MainForm::Menu_Help_Version_Click);
+    item(help, "Menu_Help_Version", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)"), true, &MainForm::Menu_Help_Version_Click);
 }
 
 // Load: the panes in layout order; each pane's load restores its settings
@@ -144,8 +135,7 @@ void MainForm::BuildMenus()
 void MainForm::Form_Load()
 {
     m_serchDir = new Form_SerchDir(*this);
-    if (m_serchDir->parentWidget() != m_paneArea)
-        m_serchDir->setParent(m_paneArea);
+    if (m_serchDir->parentWidget() != m_paneArea) m_serchDir->setParent(m_paneArea);
     m_serchDir->Form_Load();
     m_serchDir->show();
 
@@ -153,30 +143,25 @@ void MainForm::Form_Load()
     // menu live on this thread, and an item follows its pane's handler
     // before that returns. Connected before the load, which sends the first.
     m_serchList = new Form_SerchList(*this);
-    if (m_serchList->parentWidget() != m_paneArea)
-        m_serchList->setParent(m_paneArea);
-    connect(m_serchList, &Form_SerchList::StartPossible, m_menuStart, &QAction::setEnabled,
-            Qt::DirectConnection);
+    if (m_serchList->parentWidget() != m_paneArea) m_serchList->setParent(m_paneArea);
+    connect(m_serchList, &Form_SerchList::StartPossible, m_menuStart, &QAction::setEnabled, Qt::DirectConnection);
     m_serchList->Form_Load();
     m_serchList->show();
 
     m_serchAns = new Form_SerchAns(*this);
-    connect(m_serchAns, &Form_SerchAns::CopyPossible, m_menuEditCopy, &QAction::setEnabled,
-            Qt::DirectConnection);
+    connect(m_serchAns, &Form_SerchAns::CopyPossible, m_menuEditCopy, &QAction::setEnabled, Qt::DirectConnection);
     m_serchAns->Form_Load();
     m_serchAns->show();
 }
 
 float MainForm::OuterWidth() const
 {
-    return textrove::OuterWidthForArea(
-        textrove::PixelsToTwips(m_paneArea->width(), textrove::LogicalDpi()));
+    return textrove::OuterWidthForArea(textrove::PixelsToTwips(m_paneArea->width(), textrove::LogicalDpi()));
 }
 
 float MainForm::OuterHeight() const
 {
-    return textrove::OuterHeightForArea(
-        textrove::PixelsToTwips(m_paneArea->height(), textrove::LogicalDpi()));
+    return textrove::OuterHeightForArea(textrove::PixelsToTwips(m_paneArea->height(), textrove::LogicalDpi()));
 }
 
 void MainForm::SetOuterSize(float outerWidth, float outerHeight)
@@ -188,8 +173,7 @@ void MainForm::SetOuterSize(float outerWidth, float outerHeight)
     // The frame is sized so that the area below the menu bar gets exactly this
     // size; the menu bar adds its own height.
     int menuHeight = menuBar()->heightForWidth(areaWidth);
-    if (menuHeight < 0)
-        menuHeight = menuBar()->sizeHint().height();
+    if (menuHeight < 0) menuHeight = menuBar()->sizeHint().height();
     m_paneArea->resize(areaWidth, areaHeight);
     resize(areaWidth, areaHeight + menuHeight);
 }
@@ -199,12 +183,30 @@ QAction* MainForm::MenuItem(const QString& name) const
     return m_items.value(name, nullptr);
 }
 
-Form_SerchDir* MainForm::SerchDirPane() const { return m_serchDir; }
-Form_SerchList* MainForm::SerchListPane() const { return m_serchList; }
-Form_SerchAns* MainForm::SerchAnsPane() const { return m_serchAns; }
-QWidget* MainForm::PaneArea() const { return m_paneArea; }
-float MainForm::SerchDirHeight() const { return m_serchDir ? m_serchDir->Geometry().height : 0.0f; }
-float MainForm::SerchListWidth() const { return m_serchList ? m_serchList->Geometry().width : 0.0f; }
+Form_SerchDir* MainForm::SerchDirPane() const
+{
+    return m_serchDir;
+}
+Form_SerchList* MainForm::SerchListPane() const
+{
+    return m_serchList;
+}
+Form_SerchAns* MainForm::SerchAnsPane() const
+{
+    return m_serchAns;
+}
+QWidget* MainForm::PaneArea() const
+{
+    return m_paneArea;
+}
+float MainForm::SerchDirHeight() const
+{
+    return m_serchDir ? m_serchDir->Geometry().height : 0.0f;
+}
+float MainForm::SerchListWidth() const
+{
+    return m_serchList ? m_serchList->Geometry().width : 0.0f;
+}
 
 Prompts& MainForm::PromptsRef() const
 {
@@ -219,10 +221,8 @@ void MainForm::SetPrompts(std::unique_ptr<Prompts> prompts)
 textrove::WindowState MainForm::CurrentWindowState() const
 {
     const Qt::WindowStates state = windowState();
-    if (state & Qt::WindowMinimized)
-        return textrove::WindowState::Minimized;
-    if (state & (Qt::WindowMaximized | Qt::WindowFullScreen))
-        return textrove::WindowState::Maximized;
+    if (state & Qt::WindowMinimized) return textrove::WindowState::Minimized;
+    if (state & (Qt::WindowMaximized | Qt::WindowFullScreen)) return textrove::WindowState::Maximized;
     return textrove::WindowState::Normal;
 }
 
@@ -231,18 +231,15 @@ void MainForm::WritePrivateProfileSize()
     // Write results are not examined: a failed store only loses the value.
     names::WriteProfile(names::kSectionWindowSize, names::kKeyMinMaxFlag,
                         std::to_string(static_cast<int>(CurrentWindowState())));
-    if (CurrentWindowState() != textrove::WindowState::Normal)
-        return;
+    if (CurrentWindowState() != textrove::WindowState::Normal) return;
     const double dpi = textrove::LogicalDpi();
     const QRect frame = frameGeometry();
     names::WriteProfile(names::kSectionWindowSize, names::kKeyTop,
                         textrove::FloatText(textrove::PixelsToTwips(frame.top(), dpi)));
     names::WriteProfile(names::kSectionWindowSize, names::kKeyLeft,
                         textrove::FloatText(textrove::PixelsToTwips(frame.left(), dpi)));
-    names::WriteProfile(names::kSectionWindowSize, names::kKeyWidth,
-                        textrove::FloatText(OuterWidth()));
-    names::WriteProfile(names::kSectionWindowSize, names::kKeyHeight,
-                        textrove::FloatText(OuterHeight()));
+    names::WriteProfile(names::kSectionWindowSize, names::kKeyWidth, textrove::FloatText(OuterWidth()));
+    names::WriteProfile(names::kSectionWindowSize, names::kKeyHeight, textrove::FloatText(OuterHeight()));
 }
 
 // Resize handling: the panes in layout order (the word list reads the
@@ -250,14 +247,10 @@ void MainForm::WritePrivateProfileSize()
 // the window has settled.
 void MainForm::Form_Resize()
 {
-    if (m_closing)
-        return;
-    if (m_serchDir)
-        m_serchDir->SetSize();
-    if (m_serchList)
-        m_serchList->SetSize();
-    if (m_serchAns)
-        m_serchAns->SetSize();
+    if (m_closing) return;
+    if (m_serchDir) m_serchDir->SetSize();
+    if (m_serchList) m_serchList->SetSize();
+    if (m_serchAns) m_serchAns->SetSize();
     m_storeTimer->start();
 }
 
@@ -283,8 +276,7 @@ void MainForm::PlaceFrame()
     if (const QScreen* primary = QGuiApplication::primaryScreen())
         screens.push_back(twips(primary->availableGeometry()));
     for (const QScreen* screen : QGuiApplication::screens()) {
-        if (screen != QGuiApplication::primaryScreen())
-            screens.push_back(twips(screen->availableGeometry()));
+        if (screen != QGuiApplication::primaryScreen()) screens.push_back(twips(screen->availableGeometry()));
     }
     const textrove::TwipsRect frame = textrove::OntoScreens(
         {textrove::ClampCoordinate(m_saved.left), textrove::ClampCoordinate(m_saved.top), OuterWidth(), OuterHeight()},
@@ -308,10 +300,8 @@ void MainForm::PlaceFrame()
 // not known.
 void MainForm::StoreSettled()
 {
-    if (m_closing || !isVisible())
-        return;
-    if (CurrentWindowState() == textrove::WindowState::Normal
-        && !(windowHandle() && windowHandle()->isExposed())) {
+    if (m_closing || !isVisible()) return;
+    if (CurrentWindowState() == textrove::WindowState::Normal && !(windowHandle() && windowHandle()->isExposed())) {
         m_storeTimer->start();
         return;
     }
@@ -320,8 +310,7 @@ void MainForm::StoreSettled()
 
 void MainForm::Form_Activate()
 {
-    if (m_geometryApplied || m_closing)
-        return;
+    if (m_geometryApplied || m_closing) return;
     m_geometryApplied = true;
     m_storeTimer->start();
 }
@@ -329,8 +318,7 @@ void MainForm::Form_Activate()
 void MainForm::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    if (event->spontaneous() || m_displayed)
-        return;
+    if (event->spontaneous() || m_displayed) return;
     // First display: one layout pass with the saved geometry.
     m_displayed = true;
     Form_Resize();
@@ -345,8 +333,7 @@ void MainForm::showEvent(QShowEvent* event)
 void MainForm::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    if (m_displayed)
-        Form_Resize();
+    if (m_displayed) Form_Resize();
 }
 
 void MainForm::moveEvent(QMoveEvent* event)
@@ -354,19 +341,16 @@ void MainForm::moveEvent(QMoveEvent* event)
     QMainWindow::moveEvent(event);
     // A move alone stores nothing, but one within a transition (a restore
     // moves and resizes) pushes the pending store past it.
-    if (m_storeTimer->isActive())
-        m_storeTimer->start();
+    if (m_storeTimer->isActive()) m_storeTimer->start();
 }
 
 void MainForm::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) {
-        if (m_displayed)
-            Form_Resize();
+        if (m_displayed) Form_Resize();
     } else if (event->type() == QEvent::ActivationChange) {
-        if (m_displayed && isActiveWindow())
-            Form_Activate();
+        if (m_displayed && isActiveWindow()) Form_Activate();
     }
 }
 
@@ -387,8 +371,7 @@ void MainForm::Menu_Start_Click()
     setCursor(Qt::BusyCursor);
     textrove::search::SearchRequest request;
     request.targetDirectory = m_serchDir->SerchDir()->text().toStdString();
-    for (const QString& word : m_serchList->Words())
-        request.words.push_back(word.toStdString());
+    for (const QString& word : m_serchList->Words()) request.words.push_back(word.toStdString());
     {
         Form_SerchDialog dlg(this, std::move(request), *m_serchAns, *m_prompts);
         dlg.exec();
@@ -414,18 +397,15 @@ void MainForm::Menu_File_Save_Click()
     const QString path = m_prompts->AskSaveFileName(
         this, QStringLiteral("名前を付けて保存"),
         {QStringLiteral("Text File(*.txt)"), QStringLiteral("All Files (*.*)")}, m_lastSaveName);
-    if (path.trimmed().isEmpty())
-        return;
+    if (path.trimmed().isEmpty()) return;
     m_lastSaveName = path;
 
-    SaveToChosenFile(this, *m_prompts, path,
-                     [this] { return m_serchAns->SelectedText().toUtf8() + "\r\n"; });
+    SaveToChosenFile(this, *m_prompts, path, [this] { return m_serchAns->SelectedText().toUtf8() + "\r\n"; });
 }
 
 void MainForm::Menu_Edit_Copy_Click()
 {
-    if (!m_serchAns->HasSelection())
-        return;
+    if (!m_serchAns->HasSelection()) return;
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     clipboard->setText(m_serchAns->SelectedText());

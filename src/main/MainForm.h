@@ -97,13 +97,13 @@ private:
     Form_SerchList* m_serchList = nullptr;
     Form_SerchAns* m_serchAns = nullptr;
     QHash<QString, QAction*> m_items;
-    QAction* m_menuStart = nullptr;      // driven by the word list's StartPossible
-    QAction* m_menuEditCopy = nullptr;   // driven by the result pane's CopyPossible
+    QAction* m_menuStart = nullptr;     // driven by the word list's StartPossible
+    QAction* m_menuEditCopy = nullptr;  // driven by the result pane's CopyPossible
 
     textrove::SavedGeometry m_saved;
     bool m_geometryApplied = false;
-    bool m_displayed = false;   // the first display has run the resize handling
-    bool m_closing = false;     // nothing is stored once closing has begun
+    bool m_displayed = false;  // the first display has run the resize handling
+    bool m_closing = false;    // nothing is stored once closing has begun
     // Restarted by every resize, move and state change: the store runs once
     // the window manager has sent its last event of a transition.
     QTimer* m_storeTimer = nullptr;

@@ -9,8 +9,14 @@ namespace textrove {
 
 namespace {
 
-bool IsIgnored(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsIgnored(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n';
+}
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -19,8 +25,7 @@ double LenientNumber(std::string_view text)
     std::string clean;
     clean.reserve(text.size());
     for (char c : text)
-        if (!IsIgnored(c))
-            clean.push_back(c);
+        if (!IsIgnored(c)) clean.push_back(c);
 
     // Longest prefix of the form [sign] digits [. digits] [e [sign] digits].
     std::size_t i = 0;
@@ -44,8 +49,7 @@ double LenientNumber(std::string_view text)
         }
         i = j;
     }
-    if (intDigits == 0 && fracDigits == 0)
-        return 0.0;
+    if (intDigits == 0 && fracDigits == 0) return 0.0;
     const std::size_t mantissaEnd = i;
     long long exponent = 0;
     if (i < clean.size() && (clean[i] == 'e' || clean[i] == 'E')) {
@@ -58,12 +62,10 @@ double LenientNumber(std::string_view text)
         if (j < clean.size() && IsDigit(clean[j])) {
             while (j < clean.size() && IsDigit(clean[j])) {
                 // Saturate: anything this large is out of range either way.
-                if (exponent < 100000)
-                    exponent = exponent * 10 + (clean[j] - '0');
+                if (exponent < 100000) exponent = exponent * 10 + (clean[j] - '0');
                 ++j;
             }
-            if (expNegative)
-                exponent = -exponent;
+            if (expNegative) exponent = -exponent;
             i = j;
         }
         // "1e" or "1e+" ends before the e.
@@ -71,19 +73,16 @@ double LenientNumber(std::string_view text)
 
     // Canonical text for from_chars: mantissa and a clamped exponent.
     std::string canonical;
-    if (clean[mantissaStart] == '.')
-        canonical.push_back('0');
+    if (clean[mantissaStart] == '.') canonical.push_back('0');
     canonical.append(clean, mantissaStart, mantissaEnd - mantissaStart);
-    if (canonical.back() == '.')
-        canonical.pop_back();
+    if (canonical.back() == '.') canonical.pop_back();
     if (exponent != 0) {
         canonical.push_back('e');
         canonical.append(std::to_string(exponent));
     }
 
     double value = 0.0;
-    const auto [ptr, ec] =
-        std::from_chars(canonical.data(), canonical.data() + canonical.size(), value);
+    const auto [ptr, ec] = std::from_chars(canonical.data(), canonical.data() + canonical.size(), value);
     (void)ptr;
     if (ec == std::errc::result_out_of_range) {
         // Decide overflow or underflow from the position of the first
@@ -95,9 +94,8 @@ double LenientNumber(std::string_view text)
         if (firstSig == std::string::npos) {
             value = 0.0;
         } else {
-            long long magnitude = firstSig < intLen
-                ? static_cast<long long>(intLen - firstSig)
-                : -static_cast<long long>(firstSig - intLen - 1);
+            long long magnitude = firstSig < intLen ? static_cast<long long>(intLen - firstSig)
+                                                    : -static_cast<long long>(firstSig - intLen - 1);
             magnitude += exponent;
             value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
         }
@@ -109,24 +107,19 @@ double LenientNumber(std::string_view text)
 
 float GeometryValue(double number)
 {
-    if (!std::isfinite(number) || std::fabs(number) > std::numeric_limits<float>::max())
-        return 0.0f;
+    if (!std::isfinite(number) || std::fabs(number) > std::numeric_limits<float>::max()) return 0.0f;
     return static_cast<float>(number);
 }
 
 std::uint8_t WindowStateValue(double number)
 {
-    if (!std::isfinite(number))
-        return 0;
+    if (!std::isfinite(number)) return 0;
     // Half to even, independent of the current floating-point rounding mode.
     double rounded = std::floor(number);
     const double fraction = number - rounded;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0))
-        rounded += 1.0;
-    if (rounded == 1.0)
-        return 1;
-    if (rounded == 2.0)
-        return 2;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
+    if (rounded == 1.0) return 1;
+    if (rounded == 2.0) return 2;
     return 0;
 }
 
@@ -134,11 +127,9 @@ std::string FloatText(float value)
 {
     char buffer[64];
     const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    if (ec != std::errc())
-        return "0";
+    if (ec != std::errc()) return "0";
     std::string text(buffer, end);
-    if (text == "-0")
-        text = "0";
+    if (text == "-0") text = "0";
     return text;
 }
 

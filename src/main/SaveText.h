@@ -17,5 +17,4 @@ bool WriteThroughTemporary(const QString& path, const QByteArray& bytes, QString
 // Saves to the chosen `path`: asks before replacing an existing file, takes
 // the bytes only then, writes them through a temporary file and reports a
 // failure in a message box.
-void SaveToChosenFile(QWidget* parent, Prompts& prompts, const QString& path,
-                      const std::function<QByteArray()>& bytes);
+void SaveToChosenFile(QWidget* parent, Prompts& prompts, const QString& path, const std::function<QByteArray()>& bytes);

@@ -8,10 +8,8 @@
 bool StartArguments::AsksForHelp(int argc, const char* const* argv)
 {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--") == 0)
-            return false;
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
-            return true;
+        if (std::strcmp(argv[i], "--") == 0) return false;
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
     }
     return false;
 }
@@ -38,11 +36,9 @@ StartArguments StartArguments::Parse(const QStringList& arguments, const QString
         result.action = Action::UsageError;
         return result;
     }
-    if (operands.isEmpty())
-        return result;
+    if (operands.isEmpty()) return result;
     QString path = operands.front();
-    if (QDir::isRelativePath(path))
-        path = QDir::cleanPath(currentDirectory + QLatin1Char('/') + path);
+    if (QDir::isRelativePath(path)) path = QDir::cleanPath(currentDirectory + QLatin1Char('/') + path);
     const QFileInfo info(path);
     result.directory = info.exists() && !info.isDir() ? info.absolutePath() : path;
     return result;

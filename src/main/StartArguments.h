@@ -5,10 +5,9 @@
 #include <QStringList>
 
 struct StartArguments {
-    static constexpr const char* kUsage =
-        "usage: textrove [DIRECTORY]\n"
-        "Opens the Textrove window, with DIRECTORY (or the folder of a file) as the\n"
-        "target directory when it is given.\n";
+    static constexpr const char* kUsage = "usage: textrove [DIRECTORY]\n"
+                                          "Opens the Textrove window, with DIRECTORY (or the folder of a file) as the\n"
+                                          "target directory when it is given.\n";
 
     enum class Action { Run, Help, UsageError };
     Action action = Action::Run;

@@ -15,8 +15,9 @@ using textrove::TwipsRect;
 using textrove::TwipsToPixels;
 
 Version::Version(QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent,
+              Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+                  | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("Version"));
     setWindowTitle(QStringLiteral("バージョン情報"));
@@ -55,11 +56,9 @@ void Version::Ok_Click()
 void Version::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (event->spontaneous())
-        return;
+    if (event->spontaneous()) return;
     QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
+    if (!screen) return;
     QRect frame = frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     move(frame.topLeft());

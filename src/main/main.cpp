@@ -37,8 +37,7 @@ int main(int argc, char** argv)
     textrove::InstallQtTranslations(app);
     MainForm frame;
     // As if typed: the change is stored at once.
-    if (!start.directory.isEmpty())
-        frame.SerchDirPane()->SerchDir()->setText(start.directory);
+    if (!start.directory.isEmpty()) frame.SerchDirPane()->SerchDir()->setText(start.directory);
     frame.show();
     return app.exec();
 }

@@ -39,14 +39,12 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override
     {
         QPlainTextEdit::keyReleaseEvent(event);
-        if (keyUp)
-            keyUp();
+        if (keyUp) keyUp();
     }
     void mouseReleaseEvent(QMouseEvent* event) override
     {
         QPlainTextEdit::mouseReleaseEvent(event);
-        if (mouseUp)
-            mouseUp();
+        if (mouseUp) mouseUp();
     }
     // The box's own copy (Ctrl+C, its menu) and drag carry what the Copy
     // command copies; Qt's would turn CR LF into LF and U+00A0 into a blank.
@@ -87,8 +85,7 @@ int ExtraBlocks(const QString& record)
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t c = record[i].unicode();
         if (c == u'\r') {
-            if (i + 1 < size && record[i + 1] == u'\n')
-                ++i;
+            if (i + 1 < size && record[i + 1] == u'\n') ++i;
             ++blocks;
         } else if (c == u'\n' || c == QChar::ParagraphSeparator || c == 0xFDD0 || c == 0xFDD1) {
             ++blocks;
@@ -101,8 +98,7 @@ int ExtraBlocks(const QString& record)
 // Records are taken as one block each, unless a banner's text is not where
 // that puts it: then the blocks are counted. A banner that does not come out
 // as one block is left without a path.
-void MarkBanners(const QTextBlock& first, const QStringList& records,
-                 const ResultFileBlocks::BannerPaths& bannerPaths)
+void MarkBanners(const QTextBlock& first, const QStringList& records, const ResultFileBlocks::BannerPaths& bannerPaths)
 {
     for (const bool counted : {false, true}) {
         QTextBlock block = first;
@@ -110,25 +106,21 @@ void MarkBanners(const QTextBlock& first, const QStringList& records,
         bool placed = true;
         for (auto it = bannerPaths.cbegin(); it != bannerPaths.cend() && block.isValid(); ++it) {
             for (; record < it.key() && block.isValid(); ++record) {
-                for (int extra = counted ? ExtraBlocks(records[record]) : 0; extra >= 0; --extra)
-                    block = block.next();
+                for (int extra = counted ? ExtraBlocks(records[record]) : 0; extra >= 0; --extra) block = block.next();
             }
-            if (!block.isValid())
-                break;
+            if (!block.isValid()) break;
             if (block.text() == records[record])
                 ResultFileBlocks::Mark(block, records[record], it.value());
             else
                 placed = false;
         }
-        if (placed)
-            return;
+        if (placed) return;
     }
 }
 
 }  // namespace
 
-Form_SerchAns::Form_SerchAns(PaneHost& host)
-    : QWidget(host.PaneArea()), m_host(host)
+Form_SerchAns::Form_SerchAns(PaneHost& host) : QWidget(host.PaneArea()), m_host(host)
 {
     setObjectName(QStringLiteral("Form_SerchAns"));
     m_layout.pane = {0, 0, textrove::kResultPaneDesignWidth, textrove::kResultPaneDesignHeight};
@@ -146,10 +138,8 @@ Form_SerchAns::Form_SerchAns(PaneHost& host)
     box->setReadOnly(false);
     // The selection stays, but is not shown while the box lacks the focus.
     QPalette palette = box->palette();
-    palette.setColor(QPalette::Inactive, QPalette::Highlight,
-                     palette.color(QPalette::Inactive, QPalette::Base));
-    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                     palette.color(QPalette::Inactive, QPalette::Text));
+    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Inactive, QPalette::Base));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText, palette.color(QPalette::Inactive, QPalette::Text));
     box->setPalette(palette);
     box->keyUp = [this] { SerchAns_KeyUp(); };
     box->mouseUp = [this] { SerchAns_MouseUp(); };
@@ -240,8 +230,7 @@ bool Form_SerchAns::HasSelection() const
 bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bool continueLast,
                                   const ResultFileBlocks::BannerPaths& bannerPaths)
 {
-    if (records.isEmpty())
-        return true;
+    if (records.isEmpty()) return true;
     qsizetype added = continueLast ? -textrove::kPaneLineBreak : 0;
     qsizetype units = 0;
     for (const QString& record : records) {
@@ -250,8 +239,7 @@ bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bo
     }
     const qsizetype before = CharacterCount();
     if (added > m_capacity - before) {
-        if (error)
-            *error = QString::fromUtf8(kFullMessage);
+        if (error) *error = QString::fromUtf8(kFullMessage);
         return false;
     }
 
@@ -259,8 +247,7 @@ bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bo
     batch.reserve(units);
     bool lineBreak = !continueLast;
     for (const QString& record : records) {
-        if (lineBreak)
-            batch += QChar::ParagraphSeparator;
+        if (lineBreak) batch += QChar::ParagraphSeparator;
         lineBreak = true;
         batch += record;
     }
@@ -290,8 +277,7 @@ bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bo
         const QTextBlock before = doc->lastBlock();
         end.insertText(batch);
         end.endEditBlock();
-        if (!bannerPaths.isEmpty())
-            MarkBanners(continueLast ? before : before.next(), records, bannerPaths);
+        if (!bannerPaths.isEmpty()) MarkBanners(continueLast ? before : before.next(), records, bannerPaths);
         doc->setUndoRedoEnabled(true);
     }
     if (!m_sizeFlushPending) {
@@ -316,8 +302,7 @@ bool Form_SerchAns::AppendRecords(const QStringList& records, QString* error, bo
 
 void Form_SerchAns::FlushDocumentSize()
 {
-    if (!m_sizeFlushPending)
-        return;
+    if (!m_sizeFlushPending) return;
     m_sizeFlushPending = false;
     QAbstractTextDocumentLayout* layout = m_serchAns->document()->documentLayout();
     emit layout->documentSizeChanged(layout->documentSize());

@@ -29,8 +29,8 @@ public:
     // The pane's load: lays it out once.
     void Form_Load();
     void SetSize();
-    textrove::TwipsRect Geometry() const;          // outer rectangle, twips
-    textrove::TwipsRect TextBoxGeometry() const;   // SerchAns within the pane, twips
+    textrove::TwipsRect Geometry() const;         // outer rectangle, twips
+    textrove::TwipsRect TextBoxGeometry() const;  // SerchAns within the pane, twips
     // The text box itself, for the pane's own parts and for tests; the
     // windows use the verbs below.
     QPlainTextEdit* SerchAns() const;

@@ -36,8 +36,7 @@ qsizetype PanePrefixWithin(QStringView text, qsizetype characters)
     qsizetype i = 0;
     while (i < text.size()) {
         const Step step = StepAt(text, i);
-        if (count + step.count > characters)
-            break;
+        if (count + step.count > characters) break;
         count += step.count;
         i += step.units;
     }

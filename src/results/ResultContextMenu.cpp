@@ -64,12 +64,10 @@ void ResultContextMenu::SerchAns_OpenFolder(const QByteArray& path)
 
 void ResultContextMenu::Open(const QByteArray& path)
 {
-    if (m_opener->Open(FileOpener::UrlForPath(path)))
-        return;
+    if (m_opener->Open(FileOpener::UrlForPath(path))) return;
     const std::string shown = textrove::text::LossyUtf8(std::string_view(path.constData(), size_t(path.size())));
     m_prompts().Message(m_box.window(), QStringLiteral("Textrove"),
-                        QString::fromUtf8(kOpenFailed) + QString::fromStdString(shown),
-                        QMessageBox::Critical);
+                        QString::fromUtf8(kOpenFailed) + QString::fromStdString(shown), QMessageBox::Critical);
 }
 
 bool ResultContextMenu::eventFilter(QObject* watched, QEvent* event)

@@ -12,7 +12,7 @@ namespace {
 // lines above it change.
 class BannerMark : public QTextBlockUserData {
 public:
-    BannerMark(const QString& text, const QByteArray& path) : text(text), path(path) {}
+    BannerMark(const QString& text, const QByteArray& path) : text(text), path(path) { }
     const QString text;
     const QByteArray path;
 };
@@ -28,14 +28,12 @@ bool IsHeader(const QString& line)
 void ResultFileBlocks::Mark(const QTextBlock& banner, const QString& text, const QByteArray& path)
 {
     QTextBlock block = banner;
-    if (block.isValid())
-        block.setUserData(new BannerMark(text, path));
+    if (block.isValid()) block.setUserData(new BannerMark(text, path));
 }
 
 std::optional<QByteArray> ResultFileBlocks::PathAt(const QTextBlock& line)
 {
-    if (!line.isValid())
-        return std::nullopt;
+    if (!line.isValid()) return std::nullopt;
     const QTextDocument* doc = line.document();
     const QString bannerHead = QString::fromUtf8(textrove::search::kBannerHead);
     const QString abort = QString::fromUtf8(textrove::search::kAbortRecord);
@@ -43,15 +41,13 @@ std::optional<QByteArray> ResultFileBlocks::PathAt(const QTextBlock& line)
     for (QTextBlock block = line; block.isValid(); block = block.previous()) {
         if (const auto* mark = dynamic_cast<const BannerMark*>(block.userData()))
             return block.text() == mark->text ? std::optional<QByteArray>(mark->path) : std::nullopt;
-        if (block.length() <= 1)
-            return std::nullopt;  // an empty line ends a file block
+        if (block.length() <= 1) return std::nullopt;  // an empty line ends a file block
         // A hit record starts with its word; only lines that could be a
         // header, a banner or the abort record are read whole.
         const QChar first = doc->characterAt(block.position());
         if (first == bannerHead.front() || first == abort.front() || first == headerFirst) {
             const QString text = block.text();
-            if (text.startsWith(bannerHead) || text == abort || IsHeader(text))
-                return std::nullopt;
+            if (text.startsWith(bannerHead) || text == abort || IsHeader(text)) return std::nullopt;
         }
     }
     return std::nullopt;

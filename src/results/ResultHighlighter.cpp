@@ -31,8 +31,7 @@ QString Upper(QStringView text)
         const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
         const char32_t c = pair ? QChar::surrogateToUcs4(text[i], text[i + 1]) : text[i].unicode();
         char32_t u = textrove::text::ToUpper(c);
-        if ((u > 0xFFFF) != pair)
-            u = c;
+        if ((u > 0xFFFF) != pair) u = c;
         if (pair) {
             o[i] = QChar(QChar::highSurrogate(u));
             o[i + 1] = QChar(QChar::lowSurrogate(u));
@@ -51,8 +50,7 @@ using Span = ResultHighlighter::Span;
 // The text of [from, from + count) of a line when one piece holds all of it.
 std::optional<QStringView> Slice(const QList<Piece>& pieces, qsizetype from, qsizetype count)
 {
-    if (from < 0 || count < 0)
-        return std::nullopt;
+    if (from < 0 || count < 0) return std::nullopt;
     for (const Piece& piece : pieces) {
         if (piece.start <= from && from + count <= piece.start + piece.text.size())
             return QStringView(piece.text).mid(from - piece.start, count);
@@ -63,16 +61,15 @@ std::optional<QStringView> Slice(const QList<Piece>& pieces, qsizetype from, qsi
 struct Parsed {
     QList<Piece> upper;
     qsizetype length = 0;
-    int word = -1;          // the record's word, -1 when not a hit line
-    qsizetype body = 0;     // where the line's text starts, after "WORD :"
-    bool whole = false;     // one piece holds the whole line
+    int word = -1;       // the record's word, -1 when not a hit line
+    qsizetype body = 0;  // where the line's text starts, after "WORD :"
+    bool whole = false;  // one piece holds the whole line
 };
 
 QList<Span> Merge(QList<Span> spans)
 {
-    std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) {
-        return a.line != b.line ? a.line < b.line : a.start < b.start;
-    });
+    std::sort(spans.begin(), spans.end(),
+              [](const Span& a, const Span& b) { return a.line != b.line ? a.line < b.line : a.start < b.start; });
     QList<Span> merged;
     for (const Span& s : spans) {
         if (!merged.isEmpty() && merged.last().line == s.line
@@ -92,8 +89,7 @@ QList<Span> ResultHighlighter::FindSpans(const QStringList& lines, const QString
 {
     QList<Line> whole;
     whole.reserve(lines.size());
-    for (const QString& text : lines)
-        whole << Line{{Piece{0, text}}, text.size()};
+    for (const QString& text : lines) whole << Line{{Piece{0, text}}, text.size()};
     return FindSpans(whole, words);
 }
 
@@ -101,8 +97,7 @@ QList<Span> ResultHighlighter::FindSpans(const QList<Line>& lines, const QString
 {
     QList<int> order;  // longest word first, so "AB :" is not taken for a record of "A"
     for (int w = 0; w < words.size(); ++w)
-        if (!words[w].isEmpty())
-            order << w;
+        if (!words[w].isEmpty()) order << w;
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return words[a].size() > words[b].size(); });
 
     QList<Parsed> parsed(lines.size());
@@ -110,7 +105,7 @@ QList<Span> ResultHighlighter::FindSpans(const QList<Line>& lines, const QString
         Parsed& p = parsed[i];
         p.length = lines[i].length;
         p.whole = lines[i].pieces.size() == 1 && lines[i].pieces.front().start == 0
-                  && lines[i].pieces.front().text.size() == p.length;
+            && lines[i].pieces.front().text.size() == p.length;
         for (int w : order) {
             const QString prefix = words[w] + QStringLiteral(" :");
             if (Slice(lines[i].pieces, 0, prefix.size()) == QStringView(prefix)) {
@@ -119,24 +114,20 @@ QList<Span> ResultHighlighter::FindSpans(const QList<Line>& lines, const QString
                 break;
             }
         }
-        if (p.word < 0)
-            continue;
-        for (const Piece& piece : lines[i].pieces)
-            p.upper << Piece{piece.start, Upper(piece.text)};
+        if (p.word < 0) continue;
+        for (const Piece& piece : lines[i].pieces) p.upper << Piece{piece.start, Upper(piece.text)};
     }
 
     QList<Span> spans;
     for (int i = 0; i < parsed.size(); ++i) {
         const Parsed& line = parsed[i];
-        if (line.word < 0)
-            continue;
+        if (line.word < 0) continue;
         bool recordWordInside = false;
         for (const Piece& piece : line.upper) {
             for (int w : order) {
                 const QString& word = words[w];
                 for (qsizetype at = piece.text.indexOf(word); at >= 0; at = piece.text.indexOf(word, at + 1)) {
-                    if (piece.start + at < line.body)
-                        continue;
+                    if (piece.start + at < line.body) continue;
                     spans << Span{i, piece.start + at, word.size()};
                     recordWordInside = recordWordInside || w == line.word;
                 }
@@ -153,8 +144,7 @@ QList<Span> ResultHighlighter::FindSpans(const QList<Line>& lines, const QString
         bool split = false;
         for (qsizetype k = n - 1; above && k >= 1 && !split; --k) {
             const qsizetype tailAt = above->length - (n - k);
-            if (tailAt < above->body)
-                continue;
+            if (tailAt < above->body) continue;
             if (Slice(line.upper, line.body, k) == QStringView(word).right(k)
                 && Slice(above->upper, tailAt, n - k) == QStringView(word).left(n - k)) {
                 spans << Span{i, line.body, k} << Span{i - 1, tailAt, n - k};
@@ -186,10 +176,10 @@ void ResultHighlighter::SetWords(const QStringList& words)
 {
     QStringList upper;
     for (const QString& word : words) {
-        if (word.isEmpty() || upper.size() >= textrove::search::kMaxWords)
-            continue;
+        if (word.isEmpty() || upper.size() >= textrove::search::kMaxWords) continue;
         const QByteArray utf8 = word.toUtf8();
-        upper << QString::fromStdString(textrove::text::ToUpperUtf8(std::string_view(utf8.constData(), size_t(utf8.size()))));
+        upper << QString::fromStdString(
+            textrove::text::ToUpperUtf8(std::string_view(utf8.constData(), size_t(utf8.size()))));
     }
     m_words = upper;
     Schedule();
@@ -197,16 +187,13 @@ void ResultHighlighter::SetWords(const QStringList& words)
 
 void ResultHighlighter::Schedule()
 {
-    if (m_words.isEmpty() && m_box.extraSelections().isEmpty())
-        return;
-    if (!m_timer.isActive())
-        m_timer.start();
+    if (m_words.isEmpty() && m_box.extraSelections().isEmpty()) return;
+    if (!m_timer.isActive()) m_timer.start();
 }
 
 bool ResultHighlighter::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Resize && watched == m_box.viewport())
-        Schedule();
+    if (event->type() == QEvent::Resize && watched == m_box.viewport()) Schedule();
     return QObject::eventFilter(watched, event);
 }
 
@@ -261,15 +248,13 @@ void ResultHighlighter::Refresh()
         for (; block.isValid() && lines.size() < kMaxLines; block = block.next()) {
             lines << ReadLine(block, m_box);
             positions << block.position();
-            if (block == last)
-                break;
+            if (block == last) break;
         }
         QTextCharFormat format;
         format.setBackground(QColor(0xFF, 0xE0, 0x40));
         format.setForeground(QColor(Qt::black));
         for (const Span& span : FindSpans(lines, m_words)) {
-            if (span.line < firstShown)
-                continue;
+            if (span.line < firstShown) continue;
             QTextEdit::ExtraSelection mark;
             mark.cursor = QTextCursor(m_box.document());
             mark.cursor.setPosition(positions[span.line] + int(span.start));
@@ -280,10 +265,10 @@ void ResultHighlighter::Refresh()
     }
     // Unchanged marks are not set again: that would repaint the view.
     const QList<QTextEdit::ExtraSelection> shown = m_box.extraSelections();
-    const bool same = shown.size() == marks.size() && std::equal(shown.begin(), shown.end(), marks.begin(),
-        [](const QTextEdit::ExtraSelection& a, const QTextEdit::ExtraSelection& b) {
-            return a.cursor.anchor() == b.cursor.anchor() && a.cursor.position() == b.cursor.position();
-        });
-    if (!same)
-        m_box.setExtraSelections(marks);
+    const bool same = shown.size() == marks.size()
+        && std::equal(shown.begin(), shown.end(), marks.begin(),
+                      [](const QTextEdit::ExtraSelection& a, const QTextEdit::ExtraSelection& b) {
+                          return a.cursor.anchor() == b.cursor.anchor() && a.cursor.position() == b.cursor.position();
+                      });
+    if (!same) m_box.setExtraSelections(marks);
 }

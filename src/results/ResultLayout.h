@@ -21,7 +21,7 @@ struct ResultLayout {
 // changed only when the space exceeds its threshold (pane: 715 down, 150
 // across; text box: 500 and 200); otherwise it stays as in `current`. No
 // size ever becomes negative.
-ResultLayout LayoutResultPane(float frameWidth, float frameHeight, float dirPaneHeight,
-                              float listPaneWidth, const ResultLayout& current);
+ResultLayout LayoutResultPane(float frameWidth, float frameHeight, float dirPaneHeight, float listPaneWidth,
+                              const ResultLayout& current);
 
 }  // namespace textrove

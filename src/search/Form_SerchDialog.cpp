@@ -2,8 +2,8 @@
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
@@ -45,17 +45,17 @@ class Form_SerchDialog::Channel {
 public:
     std::mutex mutex;
     std::condition_variable changed;
-    QStringList pending;          // records not yet in the pane, in order
+    QStringList pending;                         // records not yet in the pane, in order
     ResultFileBlocks::BannerPaths pendingPaths;  // file paths of the banners in `pending`
-    bool pendingContinues = false; // pending's first entry continues the pane's last line
-    QString scanning;             // latest file announced by the worker
+    bool pendingContinues = false;               // pending's first entry continues the pane's last line
+    QString scanning;                            // latest file announced by the worker
     bool scanningChanged = false;
     // Set by the UI thread at each delivery: the worker shows the next file
     // it announces. Read without the mutex, so a run of files costs no lock.
     std::atomic<bool> progressWanted{true};
-    bool failureAnswered = false; // the current failure's message box was dismissed
-    bool closing = false;         // the dialog is being destroyed: post nothing more
-    bool deliveryPosted = false;  // a DeliverPending call is queued and has not run yet
+    bool failureAnswered = false;                          // the current failure's message box was dismissed
+    bool closing = false;                                  // the dialog is being destroyed: post nothing more
+    bool deliveryPosted = false;                           // a DeliverPending call is queued and has not run yet
     std::chrono::steady_clock::time_point lastDelivery{};  // when the UI last took any records
 };
 
@@ -66,8 +66,7 @@ class Form_SerchDialog::Sink final : public textrove::search::ResultSink {
 public:
     Sink(Form_SerchDialog& dialog, Channel& channel, qsizetype startCount, qsizetype capacity)
         : m_dialog(dialog), m_channel(channel), m_count(startCount), m_capacity(capacity)
-    {
-    }
+    { }
 
     // The capacity check is made here, at the record that fails, so the
     // engine's failure path runs before any later record is produced.
@@ -82,11 +81,11 @@ public:
         m_count += needed;
         // The first record after a file's path that is a banner names that file.
         const bool banner = m_pathPending && !record.empty() && record.starts_with(textrove::search::kBannerHead);
-        if (!record.empty())
-            m_pathPending = false;
+        if (!record.empty()) m_pathPending = false;
         std::lock_guard lock(m_channel.mutex);
         if (banner)
-            m_channel.pendingPaths.insert(m_channel.pending.size(), QByteArray(m_path.data(), qsizetype(m_path.size())));
+            m_channel.pendingPaths.insert(m_channel.pending.size(),
+                                          QByteArray(m_path.data(), qsizetype(m_path.size())));
         m_channel.pending.append(std::move(text));
         m_recordsPending = true;
         return true;
@@ -129,8 +128,7 @@ public:
             }
             m_recordsPending = true;
         }
-        if (!fits)
-            error = Form_SerchAns::kFullMessage;
+        if (!fits) error = Form_SerchAns::kFullMessage;
         return fits;
     }
 
@@ -143,8 +141,7 @@ public:
         const QString text = QString::fromStdString(description);
         Form_SerchDialog* dialog = &m_dialog;
         std::unique_lock lock(m_channel.mutex);
-        if (m_channel.closing)
-            return;
+        if (m_channel.closing) return;
         m_channel.failureAnswered = false;
         QMetaObject::invokeMethod(
             dialog,
@@ -180,19 +177,16 @@ public:
     // Every delivery drains the one FIFO, so records keep their order.
     void FileDone() override
     {
-        if (!m_recordsPending)
-            return;
+        if (!m_recordsPending) return;
         const auto now = std::chrono::steady_clock::now();
-        if (now < m_nextTry)
-            return;
+        if (now < m_nextTry) return;
         std::lock_guard lock(m_channel.mutex);
         if (m_channel.closing || m_channel.pending.isEmpty() || m_channel.deliveryPosted) {
             m_recordsPending = false;
             return;
         }
         m_nextTry = m_channel.lastDelivery + std::chrono::milliseconds(kDeliveryIntervalMs);
-        if (now < m_nextTry)
-            return;
+        if (now < m_nextTry) return;
         m_recordsPending = false;
         m_channel.deliveryPosted = true;
         QMetaObject::invokeMethod(&m_dialog, &Form_SerchDialog::DeliverPending, Qt::QueuedConnection);
@@ -202,16 +196,14 @@ public:
     {
         ShowLatestIfWanted(true);  // the box ends on the last file scanned
         std::lock_guard lock(m_channel.mutex);
-        if (m_channel.closing)
-            return;
+        if (m_channel.closing) return;
         QMetaObject::invokeMethod(&m_dialog, &Form_SerchDialog::WorkerFinished, Qt::QueuedConnection);
     }
 
 private:
     void ShowLatestIfWanted(bool always = false)
     {
-        if (m_latestShown || !(always || m_channel.progressWanted.load(std::memory_order_relaxed)))
-            return;
+        if (m_latestShown || !(always || m_channel.progressWanted.load(std::memory_order_relaxed))) return;
         m_latestShown = true;
         QString text = QString::fromUtf8(m_latest.data(), qsizetype(m_latest.size()));
         std::lock_guard lock(m_channel.mutex);
@@ -222,19 +214,19 @@ private:
 
     Form_SerchDialog& m_dialog;
     Channel& m_channel;
-    qsizetype m_count;     // the pane's characters once every accepted record is in
+    qsizetype m_count;  // the pane's characters once every accepted record is in
     qsizetype m_capacity;
     // The search's side only (one thread at a time, in order).
-    std::string m_latest;         // the file announced last
+    std::string m_latest;  // the file announced last
     bool m_latestShown = true;
     bool m_recordsPending = false;  // records appended since FileDone last found none waiting
     std::chrono::steady_clock::time_point m_nextTry{};
-    std::string m_path;         // the file being scanned, as its bytes
-    bool m_pathPending = false; // its banner has not come yet
+    std::string m_path;          // the file being scanned, as its bytes
+    bool m_pathPending = false;  // its banner has not come yet
 };
 
-Form_SerchDialog::Form_SerchDialog(QWidget* parent, textrove::search::SearchRequest request,
-                                   Form_SerchAns& pane, Prompts& prompts)
+Form_SerchDialog::Form_SerchDialog(QWidget* parent, textrove::search::SearchRequest request, Form_SerchAns& pane,
+                                   Prompts& prompts)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_request(std::move(request)),
       m_pane(pane),
@@ -282,8 +274,7 @@ Form_SerchDialog::~Form_SerchDialog()
         m_channel->closing = true;
     }
     m_channel->changed.notify_all();
-    if (m_worker.joinable())
-        m_worker.join();
+    if (m_worker.joinable()) m_worker.join();
 }
 
 textrove::search::CancelFlag& Form_SerchDialog::CancelFlagRef()
@@ -294,8 +285,7 @@ textrove::search::CancelFlag& Form_SerchDialog::CancelFlagRef()
 void Form_SerchDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (event->spontaneous() || m_running)
-        return;
+    if (event->spontaneous() || m_running) return;
     ShowAsSplashToWindowManager(*this);
     if (QWidget* owner = parentWidget()) {
         const QRect ownerFrame = owner->window()->frameGeometry();
@@ -308,14 +298,12 @@ void Form_SerchDialog::showEvent(QShowEvent* event)
 
 void Form_SerchDialog::Form_Activate()
 {
-    if (m_running)
-        return;
+    if (m_running) return;
     m_cancelFlag.store(0);
     m_cancel->setEnabled(true);
 
     QStringList words;
-    for (const std::string& word : m_request.words)
-        words << QString::fromStdString(word);
+    for (const std::string& word : m_request.words) words << QString::fromStdString(word);
     m_pane.SetSearchWords(words);
 
     m_sink = std::make_unique<Sink>(*this, *m_channel, m_pane.CharacterCount(), m_pane.Capacity());
@@ -342,8 +330,7 @@ void Form_SerchDialog::Cancel_Click()
 
 void Form_SerchDialog::reject()
 {
-    if (m_cancel->isEnabled())
-        Cancel_Click();
+    if (m_cancel->isEnabled()) Cancel_Click();
 }
 
 void Form_SerchDialog::closeEvent(QCloseEvent* event)
@@ -374,8 +361,7 @@ void Form_SerchDialog::DeliverPending()
         continues = m_channel->pendingContinues;
         m_channel->pendingContinues = false;
         m_channel->deliveryPosted = false;
-        if (!records.isEmpty())
-            m_channel->lastDelivery = std::chrono::steady_clock::now();
+        if (!records.isEmpty()) m_channel->lastDelivery = std::chrono::steady_clock::now();
         if (m_channel->scanningChanged) {
             scanning = m_channel->scanning;
             scanningChanged = true;
@@ -383,10 +369,8 @@ void Form_SerchDialog::DeliverPending()
         }
         m_channel->progressWanted.store(true, std::memory_order_relaxed);
     }
-    if (scanningChanged)
-        m_serchingFile->setPlainText(scanning);
-    if (records.isEmpty())
-        return;
+    if (scanningChanged) m_serchingFile->setPlainText(scanning);
+    if (records.isEmpty()) return;
     QString error;
     if (!m_pane.AppendRecords(records, &error, continues, paths)) {
         // The worker's count should have refused these records already; if the
@@ -398,8 +382,7 @@ void Form_SerchDialog::DeliverPending()
 
 void Form_SerchDialog::WorkerFinished()
 {
-    if (m_worker.joinable())
-        m_worker.join();
+    if (m_worker.joinable()) m_worker.join();
     m_running = false;
     m_deliveryTimer->stop();
     DeliverPending();
@@ -411,6 +394,5 @@ void Form_SerchDialog::WorkerFinished()
 
 void Form_SerchDialog::ShowFailure(const QString& description)
 {
-    m_prompts.Message(this, QStringLiteral("Textrove"), description,
-                                 QMessageBox::Critical);
+    m_prompts.Message(this, QStringLiteral("Textrove"), description, QMessageBox::Critical);
 }

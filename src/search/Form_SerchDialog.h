@@ -26,8 +26,7 @@ public:
     // A dialog over `parent` that runs `request` each time it is shown,
     // appending to `pane`; its message boxes go through `prompts`. The pane
     // and the prompts outlive the dialog.
-    Form_SerchDialog(QWidget* parent, textrove::search::SearchRequest request, Form_SerchAns& pane,
-                     Prompts& prompts);
+    Form_SerchDialog(QWidget* parent, textrove::search::SearchRequest request, Form_SerchAns& pane, Prompts& prompts);
     // Cancels a running search and joins its worker.
     ~Form_SerchDialog() override;
 
@@ -57,8 +56,8 @@ private:
     class Channel;
     class Sink;
 
-    void DeliverPending();   // UI thread: pending records to the pane, progress to SerchingFile
-    void WorkerFinished();   // UI thread: last delivery, join, close
+    void DeliverPending();  // UI thread: pending records to the pane, progress to SerchingFile
+    void WorkerFinished();  // UI thread: last delivery, join, close
     void ShowFailure(const QString& description);
 
     const textrove::search::SearchRequest m_request;

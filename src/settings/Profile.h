@@ -38,8 +38,7 @@ bool WriteProfile(std::string_view section, std::string_view key, std::string_vi
 // the line would pass kMaxLineBytes, or when a name could not be found again
 // (empty, blanks at either end, a line break, "]" in a section, "=" in a key,
 // a key starting with "[" or ";").
-std::optional<std::string> FindValue(std::string_view fileBytes, std::string_view section,
-                                     std::string_view key);
+std::optional<std::string> FindValue(std::string_view fileBytes, std::string_view section, std::string_view key);
 std::string SetValue(std::string_view fileBytes, std::string_view section, std::string_view key,
                      std::string_view value);
 

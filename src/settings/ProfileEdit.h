@@ -12,8 +12,8 @@ namespace textrove::settings {
 
 // A write's change: file bytes [at, at + removed) become `insert`.
 struct Edit {
-  std::uint64_t at = 0, removed = 0;
-  std::string insert;
+    std::uint64_t at = 0, removed = 0;
+    std::string insert;
 };
 
 enum class Plan { Unchanged, Change, Refused };
@@ -28,7 +28,6 @@ std::optional<std::string> FindIn(LineReader& reader, std::string_view section, 
 // the last non-blank line of the first section of that name, or section and
 // key at the end. The changed line alone is re-encoded (UTF-8); new lines end
 // as the file's first line feed does.
-Plan PlanChange(LineReader& reader, std::string_view section, std::string_view key,
-                std::string_view value, Edit& edit);
+Plan PlanChange(LineReader& reader, std::string_view section, std::string_view key, std::string_view value, Edit& edit);
 
 }  // namespace textrove::settings

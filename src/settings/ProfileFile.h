@@ -14,18 +14,19 @@
 namespace textrove::settings {
 
 class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
+public:
+    explicit Fd(int fd) : fd_(fd) { }
+    ~Fd()
+    {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
 
- private:
-  int fd_;
+private:
+    int fd_;
 };
 
 // A regular file opened for reading; O_NONBLOCK so that a FIFO in its place
@@ -42,21 +43,22 @@ bool MakeDirectories(const std::string& dir);
 // opened through a link: a link in its place fails the write. Private, so
 // that no other user can hold it and stall our writes.
 class FileLock {
- public:
-  explicit FileLock(const std::string& lockPath)
-      : fd_(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)) {
-    if (fd_.get() < 0) return;
-    while (::flock(fd_.get(), LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        ::close(fd_.release());
-        return;
-      }
+public:
+    explicit FileLock(const std::string& lockPath)
+        : fd_(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600))
+    {
+        if (fd_.get() < 0) return;
+        while (::flock(fd_.get(), LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                ::close(fd_.release());
+                return;
+            }
+        }
     }
-  }
-  bool Held() const { return fd_.get() >= 0; }
+    bool Held() const { return fd_.get() >= 0; }
 
- private:
-  Fd fd_;
+private:
+    Fd fd_;
 };
 
 // The file the data really lives in: a symbolic link is followed, so a linked

@@ -20,6 +20,9 @@ inline constexpr const char* kKeyDirectory = "Directory";
 inline constexpr const char* kSectionDefList = "DefList";
 inline constexpr int kListSlots = 10;
 // "ListName1" .. "ListName10".
-inline std::string ListNameKey(int slot) { return "ListName" + std::to_string(slot); }
+inline std::string ListNameKey(int slot)
+{
+    return "ListName" + std::to_string(slot);
+}
 
 }  // namespace textrove::settings

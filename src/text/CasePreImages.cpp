@@ -61,8 +61,7 @@ const std::vector<char32_t>& PreImages(char32_t c)
         if (ToUpper(c) == c) result.push_back(c);
         const auto& lower = Cases().lowerOf;
         auto found = lower.find(c);
-        if (found != lower.end())
-            result.insert(result.end(), found->second.begin(), found->second.end());
+        if (found != lower.end()) result.insert(result.end(), found->second.begin(), found->second.end());
     }
     return cache.emplace(c, std::move(result)).first->second;
 }

@@ -31,10 +31,14 @@ void U_CALLCONV MarkInvalid(const void*, UConverterToUnicodeArgs* args, const ch
 char32_t FromIbmControl(UChar u)
 {
     switch (u) {
-    case 0x1C: return 0x1A;
-    case 0x7F: return 0x1C;
-    case 0x1A: return 0x7F;
-    default: return u;
+    case 0x1C:
+        return 0x1A;
+    case 0x7F:
+        return 0x1C;
+    case 0x1A:
+        return 0x7F;
+    default:
+        return u;
     }
 }
 
@@ -64,8 +68,7 @@ public:
         const char* srcEnd = src + bytes.size();
         UChar* dst = m_units.data();
         UErrorCode err = U_ZERO_ERROR;
-        ucnv_toUnicode(m_cnv, &dst, m_units.data() + m_units.size(), &src, srcEnd, nullptr, true,
-                       &err);
+        ucnv_toUnicode(m_cnv, &dst, m_units.data() + m_units.size(), &src, srcEnd, nullptr, true, &err);
         const std::size_t count = static_cast<std::size_t>(dst - m_units.data());
         out.reserve(out.size() + count);
         for (std::size_t i = 0; i < count; ++i) {

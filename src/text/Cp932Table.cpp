@@ -18,8 +18,7 @@ Cp932Table::Cp932Table() : m_pair(65536)
         out.clear();
         text::DecodeAppend(std::string(1, static_cast<char>(b)), Encoding::Cp932, out);
         m_last[static_cast<std::size_t>(b)] = out.size() == 1 ? entry(out[0]) : kInvalidEntry;
-        if (out.size() == 1 && out[0] != kInvalid)
-            m_encodings[out[0]].push_back(std::string(1, static_cast<char>(b)));
+        if (out.size() == 1 && out[0] != kInvalid) m_encodings[out[0]].push_back(std::string(1, static_cast<char>(b)));
     }
     // A byte below 0x80 is always one character; decoding never looks its
     // pair up.

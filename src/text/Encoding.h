@@ -26,10 +26,14 @@ inline std::size_t Utf8BomLength(std::string_view bytes)
 inline std::size_t BomLength(std::string_view bytes, Encoding encoding)
 {
     switch (encoding) {
-    case Encoding::Cp932: return 0;
-    case Encoding::Utf16Le: return bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE' ? 2 : 0;
-    case Encoding::Utf16Be: return bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF' ? 2 : 0;
-    default: return Utf8BomLength(bytes);
+    case Encoding::Cp932:
+        return 0;
+    case Encoding::Utf16Le:
+        return bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE' ? 2 : 0;
+    case Encoding::Utf16Be:
+        return bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF' ? 2 : 0;
+    default:
+        return Utf8BomLength(bytes);
     }
 }
 

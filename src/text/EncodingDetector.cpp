@@ -32,7 +32,8 @@ bool EncodingDetector::Feed(const unsigned char* p, std::size_t n)
         while (n > 0 && m_headLength < 3) {
             m_head[m_headLength++] = *p++;
             --n;
-            if (m_headLength == 2 && ((m_head[0] == 0xFF && m_head[1] == 0xFE) || (m_head[0] == 0xFE && m_head[1] == 0xFF))) {
+            if (m_headLength == 2
+                && ((m_head[0] == 0xFF && m_head[1] == 0xFE) || (m_head[0] == 0xFE && m_head[1] == 0xFF))) {
                 m_utf16 = true;
                 m_utf16Encoding = m_head[0] == 0xFF ? Encoding::Utf16Le : Encoding::Utf16Be;
                 m_headDone = true;
@@ -113,9 +114,8 @@ BlockMasks MasksSse2(const unsigned char* b)
     auto is = [](int c) { return _mm_set1_epi8(static_cast<char>(c)); };
     m.kana8e = mask([&](__m128i x) { return _mm_cmpeq_epi8(x, is(0x8E)); });
     m.three = mask([&](__m128i x) { return _mm_cmpeq_epi8(x, is(0x8F)); });
-    m.valid = m.kana8e | m.three | mask([&](__m128i x) {
-        return _mm_cmpeq_epi8(_mm_max_epu8(x, is(0xA1)), _mm_min_epu8(x, is(0xFE)));
-    });
+    m.valid = m.kana8e | m.three
+        | mask([&](__m128i x) { return _mm_cmpeq_epi8(_mm_max_epu8(x, is(0xA1)), _mm_min_epu8(x, is(0xFE))); });
     m.pastDf = mask([&](__m128i x) { return _mm_cmpeq_epi8(_mm_max_epu8(x, is(0xE0)), x); });
     m.kanaRows = mask([&](__m128i x) { return _mm_cmpeq_epi8(_mm_and_si128(x, is(0xFE)), is(0xA4)); });
     return m;
@@ -124,8 +124,8 @@ BlockMasks MasksSse2(const unsigned char* b)
 // Lambdas would not take the target, so the lanes are spelt out.
 __attribute__((target("avx2"))) inline std::uint64_t Bits(__m256i low, __m256i high)
 {
-    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm256_movemask_epi8(low))) |
-           static_cast<std::uint64_t>(static_cast<unsigned>(_mm256_movemask_epi8(high))) << 32;
+    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm256_movemask_epi8(low)))
+        | static_cast<std::uint64_t>(static_cast<unsigned>(_mm256_movemask_epi8(high))) << 32;
 }
 
 __attribute__((target("avx2"))) BlockMasks MasksAvx2(const unsigned char* b)
@@ -140,9 +140,9 @@ __attribute__((target("avx2"))) BlockMasks MasksAvx2(const unsigned char* b)
     const __m256i e0 = _mm256_set1_epi8(static_cast<char>(0xE0)), a4 = _mm256_set1_epi8(static_cast<char>(0xA4));
     m.kana8e = Bits(_mm256_cmpeq_epi8(v0, e8), _mm256_cmpeq_epi8(v1, e8));
     m.three = Bits(_mm256_cmpeq_epi8(v0, f8), _mm256_cmpeq_epi8(v1, f8));
-    m.valid = m.kana8e | m.three |
-              Bits(_mm256_cmpeq_epi8(_mm256_max_epu8(v0, a1), _mm256_min_epu8(v0, fe)),
-                   _mm256_cmpeq_epi8(_mm256_max_epu8(v1, a1), _mm256_min_epu8(v1, fe)));
+    m.valid = m.kana8e | m.three
+        | Bits(_mm256_cmpeq_epi8(_mm256_max_epu8(v0, a1), _mm256_min_epu8(v0, fe)),
+               _mm256_cmpeq_epi8(_mm256_max_epu8(v1, a1), _mm256_min_epu8(v1, fe)));
     m.pastDf = Bits(_mm256_cmpeq_epi8(_mm256_max_epu8(v0, e0), v0), _mm256_cmpeq_epi8(_mm256_max_epu8(v1, e0), v1));
     m.kanaRows = Bits(_mm256_cmpeq_epi8(_mm256_and_si256(v0, fe), a4), _mm256_cmpeq_epi8(_mm256_and_si256(v1, fe), a4));
     return m;
@@ -201,8 +201,8 @@ void EncodingDetector::FeedEuc(const unsigned char* p, std::size_t n)
                 std::uint64_t leads = (evenRuns & kEven) | (run & ~evenRuns & ~kEven);
                 // Every lead has a trail; 8E only leads, and its trail is at most DF.
                 const std::uint64_t two = m.valid & ~(kana8e | three);
-                if (((leads << 1) & ~run) != 0 || (threeTrails & ~two) != 0 || (kana8e & ~leads) != 0 ||
-                    (((kana8e & leads) << 1) & m.pastDf) != 0) {
+                if (((leads << 1) & ~run) != 0 || (threeTrails & ~two) != 0 || (kana8e & ~leads) != 0
+                    || (((kana8e & leads) << 1) & m.pastDf) != 0) {
                     formed = false;
                     break;
                 }

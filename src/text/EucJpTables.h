@@ -52,8 +52,14 @@ inline unsigned char* PutUtf8(unsigned char* o, char32_t c)
 }
 
 // The key of pairUtf8 for the bytes `lead` `trail` (one 16-bit load).
-inline std::size_t PairKey(const unsigned char* p) { return p[0] | p[1] << 8; }
-inline std::size_t PairKey(std::size_t lead, std::size_t trail) { return lead | trail << 8; }
+inline std::size_t PairKey(const unsigned char* p)
+{
+    return p[0] | p[1] << 8;
+}
+inline std::size_t PairKey(std::size_t lead, std::size_t trail)
+{
+    return lead | trail << 8;
+}
 
 // Filled once from ICU; every character invalid should the table be missing.
 const EucTables& EucJpTable();

@@ -90,9 +90,15 @@ std::size_t StreamDecoder::Decode(const unsigned char* in, std::size_t n, bool f
     }
     switch (m_encoding) {
     case Encoding::Utf16Le:
-    case Encoding::Utf16Be: i += Utf16(in + i, n - i, final, o); break;
-    case Encoding::EucJp: i += EucJp(in + i, n - i, final, o); break;
-    case Encoding::Iso2022Jp: i += Iso2022Jp(in + i, n - i, final, o); break;
+    case Encoding::Utf16Be:
+        i += Utf16(in + i, n - i, final, o);
+        break;
+    case Encoding::EucJp:
+        i += EucJp(in + i, n - i, final, o);
+        break;
+    case Encoding::Iso2022Jp:
+        i += Iso2022Jp(in + i, n - i, final, o);
+        break;
     default:  // not read through this decoder: nothing of it is valid
         for (; i < n; ++i) *o++ = kInvalidByte;
         break;
@@ -108,7 +114,8 @@ std::size_t StreamDecoder::Utf16(const unsigned char* in, std::size_t n, bool fi
         return le ? (in[at] | in[at + 1] << 8) : (in[at] << 8 | in[at + 1]);
     };
     // ASCII stretches eight units at a time.
-    const __m128i highBits = le ? _mm_set1_epi16(static_cast<short>(0xFF80)) : _mm_set1_epi16(static_cast<short>(0x80FF));
+    const __m128i highBits =
+        le ? _mm_set1_epi16(static_cast<short>(0xFF80)) : _mm_set1_epi16(static_cast<short>(0x80FF));
     unsigned char* o = out;
     std::size_t i = 0;
     while (i + 2 <= n) {
@@ -126,14 +133,17 @@ std::size_t StreamDecoder::Utf16(const unsigned char* in, std::size_t n, bool fi
             __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
             if (!le) v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
             const __m128i top = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xF800)));
-            const __m128i shortOrSurrogate = _mm_or_si128(_mm_cmpeq_epi16(top, _mm_setzero_si128()),
-                                                          _mm_cmpeq_epi16(top, _mm_set1_epi16(static_cast<short>(0xD800))));
+            const __m128i shortOrSurrogate =
+                _mm_or_si128(_mm_cmpeq_epi16(top, _mm_setzero_si128()),
+                             _mm_cmpeq_epi16(top, _mm_set1_epi16(static_cast<short>(0xD800))));
             if (_mm_movemask_epi8(shortOrSurrogate) != 0) break;
-            for (const __m128i u : {_mm_unpacklo_epi16(v, _mm_setzero_si128()), _mm_unpackhi_epi16(v, _mm_setzero_si128())}) {
+            for (const __m128i u :
+                 {_mm_unpacklo_epi16(v, _mm_setzero_si128()), _mm_unpackhi_epi16(v, _mm_setzero_si128())}) {
                 // E0|u>>12, 80|(u>>6)&3F, 80|u&3F in the low three bytes of each lane
                 const __m128i e = _mm_or_si128(
                     _mm_or_si128(_mm_srli_epi32(u, 12), _mm_and_si128(_mm_slli_epi32(u, 2), _mm_set1_epi32(0x3F00))),
-                    _mm_or_si128(_mm_and_si128(_mm_slli_epi32(u, 16), _mm_set1_epi32(0x3F0000)), _mm_set1_epi32(0x8080E0)));
+                    _mm_or_si128(_mm_and_si128(_mm_slli_epi32(u, 16), _mm_set1_epi32(0x3F0000)),
+                                 _mm_set1_epi32(0x8080E0)));
                 alignas(16) std::uint32_t lanes[4];
                 _mm_store_si128(reinterpret_cast<__m128i*>(lanes), e);
                 for (const std::uint32_t lane : lanes) {
@@ -226,8 +236,11 @@ std::size_t StreamDecoder::EucJp(const unsigned char* in, std::size_t n, bool fi
             bool formed = i + length <= n;
             for (std::size_t k = 1; formed && k < length; ++k) formed = InGraphic(in[i + k], 0xA1, trailHigh);
             if (formed) {
-                const std::size_t cell = static_cast<std::size_t>(in[i + length - 2] - 0xA1) * 94 + (in[i + length - 1] - 0xA1);
-                const char32_t c = b == 0x8E ? t.kana[in[i + 1] - 0xA1] : b == 0x8F ? t.threeByte[cell] : t.twoByte[cell];
+                const std::size_t cell =
+                    static_cast<std::size_t>(in[i + length - 2] - 0xA1) * 94 + (in[i + length - 1] - 0xA1);
+                const char32_t c = b == 0x8E ? t.kana[in[i + 1] - 0xA1]
+                    : b == 0x8F              ? t.threeByte[cell]
+                                             : t.twoByte[cell];
                 o = PutChar(o, c);
                 i += length;
                 continue;

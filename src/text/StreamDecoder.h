@@ -43,8 +43,7 @@ public:
     // front of the next piece; when `final` it is an invalid sequence.
     // At the start a byte-order mark (FF FE / FE FF for UTF-16, EF BB BF
     // otherwise) is dropped.
-    std::size_t Decode(const unsigned char* in, std::size_t n, bool final, unsigned char* out,
-                       std::size_t& written);
+    std::size_t Decode(const unsigned char* in, std::size_t n, bool final, unsigned char* out, std::size_t& written);
 
 private:
     std::size_t Utf16(const unsigned char* in, std::size_t n, bool final, unsigned char*& out) const;

@@ -29,7 +29,6 @@ namespace textrove::text {
 // 5. CP932 (the byte-order mark, if any, then read as CP932 bytes).
 Encoding DetectEncoding(std::string_view bytes);
 
-
 // Decodes bytes of the given encoding. Invalid sequences become kInvalid.
 // For the encodings read through UTF-8 the bytes are taken as a whole text
 // from its start (ISO-2022-JP in ASCII), with no byte-order mark.

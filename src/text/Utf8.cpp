@@ -41,8 +41,8 @@ bool IsValidUtf8Scalar(const unsigned char* p, std::size_t size, std::size_t i, 
         sawHighByte = true;
         // Three-byte characters without overlong or surrogate forms (all of
         // Japanese text) take the short way.
-        if (((b0 >= 0xE1 && b0 <= 0xEC) || b0 >= 0xEE) && b0 <= 0xEF && i + 2 < size &&
-            (p[i + 1] & 0xC0) == 0x80 && (p[i + 2] & 0xC0) == 0x80) {
+        if (((b0 >= 0xE1 && b0 <= 0xEC) || b0 >= 0xEE) && b0 <= 0xEF && i + 2 < size && (p[i + 1] & 0xC0) == 0x80
+            && (p[i + 2] & 0xC0) == 0x80) {
             i += 3;
             continue;
         }
@@ -68,43 +68,82 @@ constexpr std::uint8_t kOverlong4 = 1 << 6;
 constexpr std::uint8_t kTwoConts = 1 << 7;
 constexpr std::uint8_t kCarry = kTooShort | kTooLong | kTwoConts;
 
-alignas(32) constexpr std::uint8_t kByte1High[32] = {
-    kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
-    kTwoConts, kTwoConts, kTwoConts, kTwoConts,
-    kTooShort | kOverlong2, kTooShort, kTooShort | kOverlong3 | kSurrogate,
-    kTooShort | kTooLarge | kTooLarge1000 | kOverlong4,
-    kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
-    kTwoConts, kTwoConts, kTwoConts, kTwoConts,
-    kTooShort | kOverlong2, kTooShort, kTooShort | kOverlong3 | kSurrogate,
-    kTooShort | kTooLarge | kTooLarge1000 | kOverlong4};
-alignas(32) constexpr std::uint8_t kByte1Low[32] = {
-    kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry, kCarry,
-    kCarry | kTooLarge, kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000 | kSurrogate, kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry, kCarry,
-    kCarry | kTooLarge, kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000 | kSurrogate, kCarry | kTooLarge | kTooLarge1000,
-    kCarry | kTooLarge | kTooLarge1000};
+alignas(32) constexpr std::uint8_t kByte1High[32] = {kTooLong,
+                                                     kTooLong,
+                                                     kTooLong,
+                                                     kTooLong,
+                                                     kTooLong,
+                                                     kTooLong,
+                                                     kTooLong,
+                                                     kTooLong,
+                                                     kTwoConts,
+                                                     kTwoConts,
+                                                     kTwoConts,
+                                                     kTwoConts,
+                                                     kTooShort | kOverlong2,
+                                                     kTooShort,
+                                                     kTooShort | kOverlong3 | kSurrogate,
+                                                     kTooShort | kTooLarge | kTooLarge1000 | kOverlong4,
+                                                     kTooLong,
+                                                     kTooLong,
+                                                     kTooLong,
+                                                     kTooLong,
+                                                     kTooLong,
+                                                     kTooLong,
+                                                     kTooLong,
+                                                     kTooLong,
+                                                     kTwoConts,
+                                                     kTwoConts,
+                                                     kTwoConts,
+                                                     kTwoConts,
+                                                     kTooShort | kOverlong2,
+                                                     kTooShort,
+                                                     kTooShort | kOverlong3 | kSurrogate,
+                                                     kTooShort | kTooLarge | kTooLarge1000 | kOverlong4};
+alignas(32) constexpr std::uint8_t kByte1Low[32] = {kCarry | kOverlong3 | kOverlong2 | kOverlong4,
+                                                    kCarry | kOverlong2,
+                                                    kCarry,
+                                                    kCarry,
+                                                    kCarry | kTooLarge,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000 | kSurrogate,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kOverlong3 | kOverlong2 | kOverlong4,
+                                                    kCarry | kOverlong2,
+                                                    kCarry,
+                                                    kCarry,
+                                                    kCarry | kTooLarge,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000 | kSurrogate,
+                                                    kCarry | kTooLarge | kTooLarge1000,
+                                                    kCarry | kTooLarge | kTooLarge1000};
 constexpr std::uint8_t kCont80 = kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4;
 constexpr std::uint8_t kCont90 = kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge;
 constexpr std::uint8_t kContA0 = kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge;
 alignas(32) constexpr std::uint8_t kByte2High[32] = {
     kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
-    kCont80, kCont90, kContA0, kContA0, kTooShort, kTooShort, kTooShort, kTooShort,
+    kCont80,   kCont90,   kContA0,   kContA0,   kTooShort, kTooShort, kTooShort, kTooShort,
     kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
-    kCont80, kCont90, kContA0, kContA0, kTooShort, kTooShort, kTooShort, kTooShort};
+    kCont80,   kCont90,   kContA0,   kContA0,   kTooShort, kTooShort, kTooShort, kTooShort};
 
 // Validates whole 32-byte blocks from the start; returns where the scalar
 // check is to go on (a character start), or -1 on an error.
-__attribute__((target("avx2"))) std::size_t ValidBlocksAvx2(const unsigned char* p, std::size_t size,
-                                                            bool& sawHighByte)
+__attribute__((target("avx2"))) std::size_t ValidBlocksAvx2(const unsigned char* p, std::size_t size, bool& sawHighByte)
 {
     const __m256i byte1High = _mm256_load_si256(reinterpret_cast<const __m256i*>(kByte1High));
     const __m256i byte1Low = _mm256_load_si256(reinterpret_cast<const __m256i*>(kByte1Low));
@@ -113,9 +152,9 @@ __attribute__((target("avx2"))) std::size_t ValidBlocksAvx2(const unsigned char*
     __m256i prev = _mm256_setzero_si256();
     __m256i error = _mm256_setzero_si256();
     __m256i high = _mm256_setzero_si256();
-    const __m256i openLimit = _mm256_setr_epi8(
-        -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-        -1, -1, -1, -1, static_cast<char>(0xEF), static_cast<char>(0xDF), static_cast<char>(0xBF));
+    const __m256i openLimit =
+        _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                         -1, -1, -1, -1, -1, static_cast<char>(0xEF), static_cast<char>(0xDF), static_cast<char>(0xBF));
     std::size_t i = 0;
     for (; i + 32 <= size; i += 32) {
         // Most text fails or passes early: a Shift-JIS file is given up at
@@ -145,13 +184,13 @@ __attribute__((target("avx2"))) std::size_t ValidBlocksAvx2(const unsigned char*
         const __m256i prev2 = _mm256_alignr_epi8(in, carried, 14);
         const __m256i prev3 = _mm256_alignr_epi8(in, carried, 13);
         const __m256i special = _mm256_and_si256(
-            _mm256_and_si256(
-                _mm256_shuffle_epi8(byte1High, _mm256_and_si256(_mm256_srli_epi16(prev1, 4), nib)),
-                _mm256_shuffle_epi8(byte1Low, _mm256_and_si256(prev1, nib))),
+            _mm256_and_si256(_mm256_shuffle_epi8(byte1High, _mm256_and_si256(_mm256_srli_epi16(prev1, 4), nib)),
+                             _mm256_shuffle_epi8(byte1Low, _mm256_and_si256(prev1, nib))),
             _mm256_shuffle_epi8(byte2High, _mm256_and_si256(_mm256_srli_epi16(in, 4), nib)));
         const __m256i third = _mm256_subs_epu8(prev2, _mm256_set1_epi8(static_cast<char>(0xE0 - 0x80)));
         const __m256i fourth = _mm256_subs_epu8(prev3, _mm256_set1_epi8(static_cast<char>(0xF0 - 0x80)));
-        const __m256i must23 = _mm256_and_si256(_mm256_or_si256(third, fourth), _mm256_set1_epi8(static_cast<char>(0x80)));
+        const __m256i must23 =
+            _mm256_and_si256(_mm256_or_si256(third, fourth), _mm256_set1_epi8(static_cast<char>(0x80)));
         error = _mm256_or_si256(error, _mm256_xor_si256(must23, special));
         prev = in;
     }

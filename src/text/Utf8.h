@@ -41,13 +41,17 @@ inline char32_t DecodeUtf8Step(const unsigned char* p, std::size_t avail, std::s
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
         need = 2;
         cp = b0 & 0x0F;
-        if (b0 == 0xE0) lo = 0xA0;       // no overlongs
-        else if (b0 == 0xED) hi = 0x9F;  // no surrogates
+        if (b0 == 0xE0)
+            lo = 0xA0;  // no overlongs
+        else if (b0 == 0xED)
+            hi = 0x9F;  // no surrogates
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
         need = 3;
         cp = b0 & 0x07;
-        if (b0 == 0xF0) lo = 0x90;
-        else if (b0 == 0xF4) hi = 0x8F;  // nothing past U+10FFFF
+        if (b0 == 0xF0)
+            lo = 0x90;
+        else if (b0 == 0xF4)
+            hi = 0x8F;  // nothing past U+10FFFF
     } else {
         length = 1;
         return kInvalid;

@@ -12,8 +12,7 @@ double LogicalDpi()
 {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const double dpi = screen->logicalDotsPerInchX();
-        if (dpi > 0)
-            return dpi;
+        if (dpi > 0) return dpi;
     }
     return 96.0;
 }
@@ -22,8 +21,7 @@ void ApplyTwips(QWidget* widget, const TwipsRect& rect)
 {
     const double dpi = LogicalDpi();
     widget->setGeometry(TwipsToPixels(rect.left, dpi), TwipsToPixels(rect.top, dpi),
-                        std::max(0, TwipsToPixels(rect.width, dpi)),
-                        std::max(0, TwipsToPixels(rect.height, dpi)));
+                        std::max(0, TwipsToPixels(rect.width, dpi)), std::max(0, TwipsToPixels(rect.height, dpi)));
 }
 
 }  // namespace textrove

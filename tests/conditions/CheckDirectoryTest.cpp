@@ -35,6 +35,5 @@ TEST(CheckDirectory, AcceptsExactlyExistingDirectoriesAsSpelled)
         {"link to a directory", in + "to-dir", true},
         {"link to a file", in + "to-file", false},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(CommonModule::CheckDirectory(row.path), row.expected) << row.why;
+    for (const auto& row : rows) EXPECT_EQ(CommonModule::CheckDirectory(row.path), row.expected) << row.why;
 }

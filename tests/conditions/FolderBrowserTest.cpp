@@ -4,7 +4,7 @@
 #include <QListWidget>
 
 #include "conditions/MountTable.h"
-#include "search_gui/GuiTestSupport.h"
+#include "support/GuiFixture.h"
 
 namespace {
 
@@ -13,8 +13,7 @@ using namespace guitest;
 QStringList Column(const QListWidget* list, int role)
 {
     QStringList values;
-    for (int row = 0; row < list->count(); ++row)
-        values << list->item(row)->data(role).toString();
+    for (int row = 0; row < list->count(); ++row) values << list->item(row)->data(role).toString();
     return values;
 }
 
@@ -36,8 +35,8 @@ TEST_F(FolderBrowserTest, ListsMoveTogetherOnPresetDoubleClickAndDriveChange)
     Directory参照 browser(nullptr, &prompts);
     browser.Preset(Root() + QLatin1Char('/'));
     const QString drive = browser.Drive();
-    EXPECT_EQ(drive.toStdString(), textrove::conditions::MountPointOf(
-                                       m_root.toStdString(), textrove::conditions::ReadSystemMounts()));
+    EXPECT_EQ(drive.toStdString(),
+              textrove::conditions::MountPointOf(m_root.toStdString(), textrove::conditions::ReadSystemMounts()));
     EXPECT_EQ(browser.Dir1Path(), m_root);
     EXPECT_EQ(browser.File1Path(), m_root);
     // Hidden names left out; Dir1 runs from the drive down, then the subdirectories.
@@ -86,10 +85,12 @@ TEST_F(FolderBrowserTest, OkAnswersTheAcceptedStartPathOrTheCurrentDirectory)
         SCOPED_TRACE(row.why);
         QString seen;
         bool answered = false;
-        AnswerNextBrowser([&seen](Directory参照& browser) {
-            seen = browser.Dir1Path();
-            QTest::mouseClick(browser.Ok(), Qt::LeftButton);
-        }, &answered);
+        AnswerNextBrowser(
+            [&seen](Directory参照& browser) {
+                seen = browser.Dir1Path();
+                QTest::mouseClick(browser.Ok(), Qt::LeftButton);
+            },
+            &answered);
         EXPECT_EQ(CommonModule::SelectDirectory(row.start), row.opensOn);
         ASSERT_TRUE(answered);
         EXPECT_EQ(seen, row.opensOn);
@@ -114,8 +115,7 @@ TEST_F(FolderBrowserTest, CancelAndCloseAnswerEmptyKeysAnswerNothing)
     Directory参照 browser;
     browser.show();
     for (QWidget* target : {static_cast<QWidget*>(&browser), static_cast<QWidget*>(browser.Ok())})
-        for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter})
-            QTest::keyClick(target, key);
+        for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(target, key);
     EXPECT_TRUE(browser.isVisible());
     EXPECT_EQ(CommonModule::SelectedPath, QStringLiteral("/kept"));
     browser.close();

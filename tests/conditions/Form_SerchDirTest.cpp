@@ -2,9 +2,9 @@
 // change, browsing, and the panes' place in the frame.
 #include <sys/stat.h>
 
-#include "search_gui/GuiTestSupport.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
+#include "support/GuiFixture.h"
 #include "ui/TwipsWidget.h"
 
 namespace {
@@ -21,7 +21,7 @@ protected:
     // Every write replaces the settings file, so its inode tells writes apart.
     static ino_t SettingsInode()
     {
-        struct stat info {};
+        struct stat info { };
         return ::stat(names::SettingsFilePath().c_str(), &info) == 0 ? info.st_ino : 0;
     }
     QLineEdit* Text() const { return m_frame->SerchDirPane()->SerchDir(); }
@@ -70,11 +70,13 @@ TEST_F(Form_SerchDirTest, BrowseStartsAtTheTextAndOnlyANonEmptyAnswerReplacesIt)
     EXPECT_EQ(SettingsInode(), before) << "the settings file was rewritten";
 
     QString startedOn;
-    AnswerNextBrowser([&](Directory参照& b) {
-        startedOn = b.Dir1Path();
-        b.SetDir1Path(root + "/chosen");
-        b.Ok_Click();
-    }, &answered);
+    AnswerNextBrowser(
+        [&](Directory参照& b) {
+            startedOn = b.Dir1Path();
+            b.SetDir1Path(root + "/chosen");
+            b.Ok_Click();
+        },
+        &answered);
     m_frame->SerchDirPane()->参照_Click();
     ASSERT_TRUE(answered);
     EXPECT_EQ(startedOn, root);
@@ -95,7 +97,8 @@ TEST_F(Form_SerchDirTest, ConditionPanesFollowTheFrame)
     EXPECT_FLOAT_EQ(list.height, h - 1353);
     // The result pane takes the other two panes' extents through the frame.
     const textrove::TwipsRect result = Pane().Geometry();
-    EXPECT_EQ(QList<float>({result.top, result.width}), QList<float>({m_frame->SerchDirPane()->Geometry().height, w - list.width - 151}));
+    EXPECT_EQ(QList<float>({result.top, result.width}),
+              QList<float>({m_frame->SerchDirPane()->Geometry().height, w - list.width - 151}));
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 // the keyboard: Enter adds, the focus stays in the word text box.
 #include <QListWidget>
 
-#include "search_gui/GuiTestSupport.h"
 #include "settings/Profile.h"
 #include "settings/SettingsNames.h"
+#include "support/GuiFixture.h"
 
 namespace {
 
@@ -69,8 +69,8 @@ TEST_F(Form_SerchListTest, LoadSkipsEmptySlotsAndTakesWordsAsStored)
 TEST_F(Form_SerchListTest, AddedWordsAreUpperCasedAndCutToTenCharacters)
 {
     const std::pair<const char*, const char*> rows[] = {
-        {"abcdefghijklm", "ABCDEFGHIJ"},               // 13 lower-case letters
-        {"ｆｕｌ αβγ жз", "ＦＵＬ ΑΒΓ ЖЗ"},           // full-width, Greek, Cyrillic; blanks kept
+        {"abcdefghijklm", "ABCDEFGHIJ"},                   // 13 lower-case letters
+        {"ｆｕｌ αβγ жз", "ＦＵＬ ΑΒΓ ЖЗ"},                // full-width, Greek, Cyrillic; blanks kept
         {"😀あいうえおかきくけこ", "😀あいうえおかきくけ"},  // characters, not bytes or UTF-16 units
     };
     Load({});
@@ -154,9 +154,9 @@ TEST_F(Form_SerchListTest, EnterInTheTextBoxAddsOnlyWhileListAddIsEnabled)
 {
     struct Row {
         const char* why;
-        int stored;          // words in the list before
+        int stored;  // words in the list before
         const char* typed;
-        int added;           // words added by Enter
+        int added;  // words added by Enter
     };
     const Row rows[] = {
         {"a word is added as by 追加↓", 0, "enter", 1},
@@ -172,8 +172,7 @@ TEST_F(Form_SerchListTest, EnterInTheTextBoxAddsOnlyWhileListAddIsEnabled)
         Load(stored);
         Type(QString::fromUtf8(row.typed));
         const Slots before = Stored();
-        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
-            QTest::keyClick(m_pane->SerchText(), key);
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(m_pane->SerchText(), key);
         ASSERT_EQ(m_pane->Words().size(), row.stored + row.added) << "once, by the first key";
         if (row.added) {
             EXPECT_EQ(m_pane->Words().last(), QStringLiteral("ENTER"));

@@ -4,8 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QMenu>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSaveFile>
@@ -21,9 +21,9 @@
 #include <tuple>
 
 #include "conditions/Form_SerchDir.h"
-#include "main/FrameTestSupport.h"
 #include "main/NumberText.h"
 #include "main/StartArguments.h"
+#include "support/FrameFixture.h"
 #include "ui/TwipsWidget.h"
 
 namespace {
@@ -33,8 +33,14 @@ using textrove::FloatText;
 using textrove::testing::ScriptedPrompts;
 
 // Twips of a whole number of pixels, and the outer size a pane area comes out as, on this screen.
-float Px(int pixels) { return textrove::PixelsToTwips(pixels, textrove::LogicalDpi()); }
-float OuterFor(float area, float extra) { return Px(textrove::TwipsToPixels(area, textrove::LogicalDpi())) + extra; }
+float Px(int pixels)
+{
+    return textrove::PixelsToTwips(pixels, textrove::LogicalDpi());
+}
+float OuterFor(float area, float extra)
+{
+    return Px(textrove::TwipsToPixels(area, textrove::LogicalDpi())) + extra;
+}
 
 QByteArray Read(const QString& path)
 {
@@ -60,15 +66,14 @@ void WatchNextBox(ShownBox* shown, int tries = 500)
     QTimer::singleShot(10, [shown, tries] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) {
-            if (tries > 0)
-                WatchNextBox(shown, tries - 1);
+            if (tries > 0) WatchNextBox(shown, tries - 1);
             return;
         }
         if (const auto* label = box->findChild<QLabel*>("qt_msgbox_label")) {
             shown->seen = true;
             shown->text = label->text();
-            shown->literal = label->textFormat() == Qt::PlainText ||
-                             (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(label->text()));
+            shown->literal = label->textFormat() == Qt::PlainText
+                || (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(label->text()));
         }
         box->done(QMessageBox::No);
     });
@@ -89,8 +94,7 @@ protected:
     static std::string StoredAll()
     {
         std::string all;
-        for (const char* key : kKeys)
-            all += names::ReadProfile(names::kSectionWindowSize, key, "<missing>") + ",";
+        for (const char* key : kKeys) all += names::ReadProfile(names::kSectionWindowSize, key, "<missing>") + ",";
         all.pop_back();
         return all;
     }
@@ -101,14 +105,19 @@ TEST_F(MainFormTest, MenuBarMatchesTheTable)
     frame = std::make_unique<MainForm>();
     EXPECT_EQ(frame->windowTitle(), "Textrove");
     // name (a submenu's items indented), caption ("-" separator), enabled.
-    const char* const table[][3] = {
-        {"Menu_File", "ﾌｧｲﾙ(&F)", "1"},          {" Menu_File_Clear", "結果クリア(&C)", "0"},
-        {" Menu_File_Save", "名前を付けて保存(&A)", "0"}, {" Menu_File_01", "-", "1"},
-        {" Menu_File_End", "終了(&X)", "1"},       {"Menu_Start", "検索実行(&S)", "0"},
-        {"Menu_Edit", "編集(&E)", "1"},            {" Menu_Edit_Copy", "コピー(&C)", "0"},
-        {" Menu_Edit_SelectAll", "すべて選択(&A)", "0"}, {"Menu_Help", "ﾍﾙﾌﾟ(&H)", "1"},
-        {" Menu_Help_Topic", "ﾄﾋﾟｯｸの検索(&H)", "1"}, {" Menu_Help_01", "-", "1"},
-        {" Menu_Help_Version", "ﾊﾞｰｼﾞｮﾝ情報(&A)", "1"}};
+    const char* const table[][3] = {{"Menu_File", "ﾌｧｲﾙ(&F)", "1"},
+                                    {" Menu_File_Clear", "結果クリア(&C)", "0"},
+                                    {" Menu_File_Save", "名前を付けて保存(&A)", "0"},
+                                    {" Menu_File_01", "-", "1"},
+                                    {" Menu_File_End", "終了(&X)", "1"},
+                                    {"Menu_Start", "検索実行(&S)", "0"},
+                                    {"Menu_Edit", "編集(&E)", "1"},
+                                    {" Menu_Edit_Copy", "コピー(&C)", "0"},
+                                    {" Menu_Edit_SelectAll", "すべて選択(&A)", "0"},
+                                    {"Menu_Help", "ﾍﾙﾌﾟ(&H)", "1"},
+                                    {" Menu_Help_Topic", "ﾄﾋﾟｯｸの検索(&H)", "1"},
+                                    {" Menu_Help_01", "-", "1"},
+                                    {" Menu_Help_Version", "ﾊﾞｰｼﾞｮﾝ情報(&A)", "1"}};
     QList<QAction*> seen;
     for (QAction* top : frame->menuBar()->actions())
         seen << top << (top->menu() ? top->menu()->actions() : QList<QAction*>());
@@ -134,8 +143,8 @@ TEST_F(MainFormTest, FirstStartStoresTheDesignSizeSecondRestoresTheBounds)
     EXPECT_EQ(StoredAll(), "0,0," + FloatText(w) + "," + FloatText(h) + ",0");
 
     frame.reset();
-    const std::string stored = FloatText(Px(60)) + "," + FloatText(Px(88)) + "," + FloatText(Px(600) + 150)
-        + "," + FloatText(Px(360) + 716) + ",0";
+    const std::string stored = FloatText(Px(60)) + "," + FloatText(Px(88)) + "," + FloatText(Px(600) + 150) + ","
+        + FloatText(Px(360) + 716) + ",0";
     StoreAll(stored);
     Start();
     EXPECT_EQ(frame->PaneArea()->size(), QSize(600, 360));
@@ -146,7 +155,9 @@ TEST_F(MainFormTest, FirstStartStoresTheDesignSizeSecondRestoresTheBounds)
 TEST_F(MainFormTest, StoredStateIsRestoredAndOnlyNormalStoresBounds)
 {
     const std::tuple<const char*, Qt::WindowState, std::string> rows[] = {
-        {"2", Qt::WindowMaximized, "2"}, {"1", Qt::WindowMinimized, "1"}, {"0", Qt::WindowNoState, "0"},
+        {"2", Qt::WindowMaximized, "2"},
+        {"1", Qt::WindowMinimized, "1"},
+        {"0", Qt::WindowNoState, "0"},
         {"2.5", Qt::WindowMaximized, "2"}};  // half to even
     for (const auto& [flag, state, f] : rows) {
         SCOPED_TRACE(flag);
@@ -175,8 +186,9 @@ TEST_F(MainFormTest, ResizeStoresExitDoesNotAndGeometryAppliesOnce)
     QApplication::processEvents();
     Settle();
     const QRect f = frame->frameGeometry();
-    EXPECT_EQ(StoredAll(), FloatText(Px(f.top())) + "," + FloatText(Px(f.left())) + ","
-                  + FloatText(OuterFor(10000, 150)) + "," + FloatText(OuterFor(textrove::kMinAreaHeight, 716)) + ",0");
+    EXPECT_EQ(StoredAll(),
+              FloatText(Px(f.top())) + "," + FloatText(Px(f.left())) + "," + FloatText(OuterFor(10000, 150)) + ","
+                  + FloatText(OuterFor(textrove::kMinAreaHeight, 716)) + ",0");
 
     const QSize area = frame->PaneArea()->size();
     frame->Form_Activate();  // a later activation, e.g. after a dialog closed
@@ -303,7 +315,8 @@ TEST_F(CommandTest, ExistingFilesAreConfirmedHiddenOnesToo)
         Save(path);
         ASSERT_EQ(prompts->questions.size(), 1);
         const auto& q = prompts->questions[0];
-        EXPECT_EQ(QStringList({q.title, q.text}), QStringList({"上書き確認", name + "既に存在します。上書きしますか。"}));
+        EXPECT_EQ(QStringList({q.title, q.text}),
+                  QStringList({"上書き確認", name + "既に存在します。上書きしますか。"}));
         EXPECT_TRUE(q.icon == QMessageBox::Critical && q.buttons == (QMessageBox::Yes | QMessageBox::No)
                     && q.defaultButton == QMessageBox::Yes);
         EXPECT_EQ(Read(path), "earlier") << "No leaves it untouched";
@@ -322,8 +335,7 @@ TEST_F(CommandTest, FailuresNameTheCauseAndKeepTheEarlierFile)
 {
     const QString longName = files.filePath(QString(255, QLatin1Char('n')));
     const QString full = files.filePath("full.txt");
-    for (const QString& path : {longName, full, files.filePath("plain")})
-        Write(path, "earlier");
+    for (const QString& path : {longName, full, files.filePath("plain")}) Write(path, "earlier");
     ASSERT_TRUE(QDir(files.path()).mkdir("dir"));
     Append({QString(100000, QLatin1Char('x'))});
     struct Row {
@@ -439,15 +451,21 @@ TEST_F(MainFormTest, DroppedFolderBecomesTheTargetAsIfTyped)
     } rows[] = {
         {"a folder", frame.get(), {file("dir")}, all, dir},
         {"a file gives its folder", frame.get(), {file("dir/f.txt")}, all, dir},
-        {"on the result text, with a trailing slash", resultText, {QUrl::fromLocalFile(dir + "/sub/")}, all,
+        {"on the result text, with a trailing slash",
+         resultText,
+         {QUrl::fromLocalFile(dir + "/sub/")},
+         all,
          dir + "/sub"},
         {"on the directory box: replaces its text", target, {file("dir/sub")}, Qt::CopyAction, dir + "/sub"},
         {"several files of one folder", frame.get(), {file("dir/f.txt"), file("dir/g.txt")}, all, dir},
         {"several URLs, two folders", frame.get(), {file("dir/f.txt"), file("other.txt")}, all, {}},
         {"not a file URL", target, {QUrl("https://example.org/dir")}, all, {}},
         {"a file that is not there", frame.get(), {file("dir/missing.txt")}, all, {}},
-        {"only a move is offered (the source would delete what it dragged)", frame.get(), {file("dir")},
-         Qt::MoveAction, {}},
+        {"only a move is offered (the source would delete what it dragged)",
+         frame.get(),
+         {file("dir")},
+         Qt::MoveAction,
+         {}},
         {"no URL at all", frame.get(), {}, all, {}},
     };
     for (const auto& row : rows) {
@@ -463,8 +481,7 @@ TEST_F(MainFormTest, DroppedFolderBecomesTheTargetAsIfTyped)
         QDragEnterEvent enter(at, row.actions, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(row.on, &enter);
         EXPECT_EQ(enter.isAccepted(), !row.folder.isEmpty());
-        if (enter.isAccepted())
-            EXPECT_NE(enter.dropAction(), Qt::MoveAction);
+        if (enter.isAccepted()) EXPECT_NE(enter.dropAction(), Qt::MoveAction);
         QDropEvent drop(at, row.actions, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(row.on, &drop);
         const QString expected = row.folder.isEmpty() ? QStringLiteral("/start") : row.folder;
@@ -490,7 +507,9 @@ TEST(StartArgumentsTest, DirectoryOnTheCommandLine)
         {"none", {}, Action::Run, {}},
         {"an absolute path is kept as given, existing or not", {"/no/such/フォルダ"}, Action::Run, "/no/such/フォルダ"},
         {"relative to the current directory", {"dir"}, Action::Run, tree.filePath("dir")},
-        {"a file gives its folder (a desktop passes what was dropped on it)", {"dir/f.txt"}, Action::Run,
+        {"a file gives its folder (a desktop passes what was dropped on it)",
+         {"dir/f.txt"},
+         Action::Run,
          tree.filePath("dir")},
         {"after -- a name may start with -", {"--", "-x"}, Action::Run, tree.filePath("-x")},
         {"help", {"--help"}, Action::Help, {}},

@@ -16,37 +16,33 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 TEST(LenientNumber, ReadsTheLeadingNumber)
 {
-    const std::tuple<const char*, double, const char*> rows[] = {
-        {"", 0, "missing key"},
-        {"12abc", 12, "trailing letters"},
-        {"abc", 0, "no leading number"},
-        {"1.5", 1.5, "fraction"},
-        {" 1 2", 12, "blanks anywhere"},
-        {"\t-1\n5", -15, "tabs and line feeds, sign"},
-        {"1.2.3", 1.2, "second point"},
-        {"2.5E-1", 0.25, "exponent"},
-        {"1e+", 1, "bare e ends before it"},
-        {"7\r", 7, "CR is not ignored"},
-        {"1,5", 1, "no locale comma"},
-        {"0x10", 0, "no hex"},
-        {"1e-400", 0, "underflow"},
-        {"-1e400", -kInf, "overflow"},
-        {"0e99999999999", 0, "zero with a huge exponent"}};
-    for (const auto& [text, expected, why] : rows)
-        EXPECT_EQ(LenientNumber(text), expected) << why;
+    const std::tuple<const char*, double, const char*> rows[] = {{"", 0, "missing key"},
+                                                                 {"12abc", 12, "trailing letters"},
+                                                                 {"abc", 0, "no leading number"},
+                                                                 {"1.5", 1.5, "fraction"},
+                                                                 {" 1 2", 12, "blanks anywhere"},
+                                                                 {"\t-1\n5", -15, "tabs and line feeds, sign"},
+                                                                 {"1.2.3", 1.2, "second point"},
+                                                                 {"2.5E-1", 0.25, "exponent"},
+                                                                 {"1e+", 1, "bare e ends before it"},
+                                                                 {"7\r", 7, "CR is not ignored"},
+                                                                 {"1,5", 1, "no locale comma"},
+                                                                 {"0x10", 0, "no hex"},
+                                                                 {"1e-400", 0, "underflow"},
+                                                                 {"-1e400", -kInf, "overflow"},
+                                                                 {"0e99999999999", 0, "zero with a huge exponent"}};
+    for (const auto& [text, expected, why] : rows) EXPECT_EQ(LenientNumber(text), expected) << why;
 }
 
 TEST(GeometryNumbers, RangeStateRoundingAndTextThatReadsBack)
 {
     EXPECT_EQ(GeometryValue(3.0e38), 3.0e38f);
-    for (double bad : {1e39, -1e39, kInf, std::nan("")})
-        EXPECT_EQ(GeometryValue(bad), 0.0f) << bad;
+    for (double bad : {1e39, -1e39, kInf, std::nan("")}) EXPECT_EQ(GeometryValue(bad), 0.0f) << bad;
 
     // Half to even; anything but the three states is normal.
-    const std::pair<double, int> states[] = {{1, 1}, {0.5, 0}, {1.5, 2}, {2.5, 2},
-                                             {2.51, 0}, {-1, 0}, {std::nan(""), 0}};
-    for (const auto& [value, state] : states)
-        EXPECT_EQ(int(WindowStateValue(value)), state) << value;
+    const std::pair<double, int> states[] = {{1, 1},    {0.5, 0}, {1.5, 2},         {2.5, 2},
+                                             {2.51, 0}, {-1, 0},  {std::nan(""), 0}};
+    for (const auto& [value, state] : states) EXPECT_EQ(int(WindowStateValue(value)), state) << value;
 
     EXPECT_EQ(FloatText(7350.0f), "7350");
     EXPECT_EQ(FloatText(-0.0f), "0");
@@ -57,7 +53,9 @@ TEST(GeometryNumbers, RangeStateRoundingAndTextThatReadsBack)
 TEST(FrameGeometry, ParseCutsAtNulAndClampsTheArea)
 {
     using namespace std::string_literals;
-    const SavedGeometry g = ParseSavedGeometry("5\0"s "7"s, "abc", "1e39", " 9 000", "7");
+    const SavedGeometry g = ParseSavedGeometry("5\0"s
+                                               "7"s,
+                                               "abc", "1e39", " 9 000", "7");
     EXPECT_EQ(std::vector<float>({g.top, g.left, g.width, g.height}), std::vector<float>({5, 0, 0, 9000}))
         << "text after a NUL is not read";
     EXPECT_EQ(g.state, WindowState::Normal);

@@ -8,10 +8,10 @@
 
 #include <tuple>
 
-#include "main/FrameTestSupport.h"
 #include "results/PaneCharacters.h"
 #include "results/ResultFileBlocks.h"
 #include "results/ResultHighlighter.h"
+#include "support/FrameFixture.h"
 #include "ui/PaneHost.h"
 #include "ui/TwipsWidget.h"
 
@@ -99,8 +99,7 @@ TEST_F(SerchAnsPaneTest, ManyAppendsKeepOrderCountCaretSelectionAndView)
     qsizetype expected = Pane()->CharacterCount();
     for (int batch = 0; batch < 200; ++batch) {
         const QStringList records = Lines(batch * 1000, 1000);
-        for (const QString& r : records)
-            expected += 2 + r.size();
+        for (const QString& r : records) expected += 2 + r.size();
         Append(records);
     }
     EXPECT_EQ(Pane()->CharacterCount(), expected);
@@ -110,7 +109,8 @@ TEST_F(SerchAnsPaneTest, ManyAppendsKeepOrderCountCaretSelectionAndView)
     EXPECT_TRUE(text.endsWith("\r\n" + Lines(199998, 2).join("\r\n")));
     EXPECT_EQ(QList<int>({Box()->textCursor().anchor(), Box()->textCursor().position(),
                           Box()->verticalScrollBar()->value(), Box()->horizontalScrollBar()->value()}),
-              QList<int>({10, 20, 5, 3})) << "selection and view stay";
+              QList<int>({10, 20, 5, 3}))
+        << "selection and view stay";
     const int end = Box()->document()->characterCount() - 1;
     Select(end, end);
     Append({"tail"});
@@ -184,8 +184,7 @@ TEST_F(SerchAnsPaneTest, ScrollBarReachesTheLastRecordAfterTheEventLoopRuns)
             QApplication::processEvents();
             Box()->viewport()->repaint();
         }
-        for (int b = 0; b < batches; ++b)
-            Append(Lines(shownBefore + b * perBatch, perBatch));
+        for (int b = 0; b < batches; ++b) Append(Lines(shownBefore + b * perBatch, perBatch));
         QApplication::processEvents();
 
         QScrollBar* bar = Box()->verticalScrollBar();
@@ -207,10 +206,9 @@ TEST_F(SerchAnsPaneTest, AppendsBetweenTwoTurnsOfTheEventLoopUpdateTheViewOnce)
     Append(Lines(0, 1));
     QApplication::processEvents();
     int sizeChanges = 0;
-    QObject::connect(Box()->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged,
-                     Box(), [&](const QSizeF&) { ++sizeChanges; });
-    for (int b = 0; b < 200; ++b)
-        Append(Lines(1 + b * 3, 3));
+    QObject::connect(Box()->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, Box(),
+                     [&](const QSizeF&) { ++sizeChanges; });
+    for (int b = 0; b < 200; ++b) Append(Lines(1 + b * 3, 3));
     EXPECT_EQ(sizeChanges, 0) << "held back while appending";
     QApplication::processEvents();
     EXPECT_GE(sizeChanges, 1) << "given when the event loop ran";
@@ -227,10 +225,21 @@ TEST_F(SerchAnsPaneTest, AppendsBetweenTwoTurnsOfTheEventLoopUpdateTheViewOnce)
 // banners after it in the same batch still find their own lines.
 TEST_F(SerchAnsPaneTest, BannerPathsFollowTheirLinesWhateverTheNamesHold)
 {
-    const QStringList records = {QString(), "----- ファイル名 : /a\nb -----", "ABC :x",
-                                 QString(), QStringLiteral("----- ファイル名 : /c\u2029d -----"), "ABC :y",
-                                 QString(), "----- ファイル名 : /e -----", "ABC :z"};
-    ASSERT_TRUE(Pane()->AppendRecords(records, nullptr, false, {{1, "/a\nb"}, {4, "/c\xe2\x80\xa9" "d"}, {7, "/e"}}));
+    const QStringList records = {QString(),
+                                 "----- ファイル名 : /a\nb -----",
+                                 "ABC :x",
+                                 QString(),
+                                 QStringLiteral("----- ファイル名 : /c\u2029d -----"),
+                                 "ABC :y",
+                                 QString(),
+                                 "----- ファイル名 : /e -----",
+                                 "ABC :z"};
+    ASSERT_TRUE(Pane()->AppendRecords(records, nullptr, false,
+                                      {{1, "/a\nb"},
+                                       {4,
+                                        "/c\xe2\x80\xa9"
+                                        "d"},
+                                       {7, "/e"}}));
     QList<std::optional<QByteArray>> paths;
     for (QTextBlock block = Box()->document()->begin(); block.isValid(); block = block.next())
         paths << ResultFileBlocks::PathAt(block);
@@ -268,22 +277,25 @@ TEST(ResultHighlighterSpans, WordsAreMarkedInHitLinesAsTheSearchMatchedThem)
         {"every occurrence in the line's text, any letter case", {"ABC :x abc y Abc"}, {"ABC"}, "0:7+3 0:13+3"},
         {"the other words of the search too", {"ABC :abc xyz"}, {"ABC", "XYZ"}, "0:5+3 0:9+3"},
         {"not in the header, an empty line, a banner or a record of another search's word",
-         {"検索文字は、  ABC", "", "----- ファイル名 : /abc -----", "XYZ :abc", "ABC :abc"}, {"ABC"}, "4:5+3"},
+         {"検索文字は、  ABC", "", "----- ファイル名 : /abc -----", "XYZ :abc", "ABC :abc"},
+         {"ABC"},
+         "4:5+3"},
         {"a word split over two hit lines: the upper line's tail, the lower line's head",
-         {"ABC :x ab", "ABC :c y"}, {"ABC"}, "0:7+2 1:5+1"},
+         {"ABC :x ab", "ABC :c y"},
+         {"ABC"},
+         "0:7+2 1:5+1"},
         {"no line above: the head alone", {"ABC :c y"}, {"ABC"}, "0:5+1"},
-        {"the line above does not end with the word's start: the head alone", {"ABC :x", "ABC :c y"}, {"ABC"},
-         "1:5+1"},
+        {"the line above does not end with the word's start: the head alone", {"ABC :x", "ABC :c y"}, {"ABC"}, "1:5+1"},
         {"the word inside the line and no upper line: no head guessed", {"ABC :c abc"}, {"ABC"}, "0:7+3"},
         {"the line above is another record of the same line, not the line before it",
-         {"C :c ab", "ABC :c ab"}, {"C", "ABC"}, "0:3+1 1:5+1"},
+         {"C :c ab", "ABC :c ab"},
+         {"C", "ABC"},
+         "0:3+1 1:5+1"},
         {"full-width letters upper-cased", {"ＡＢＣ :ｘａｂｃ"}, {"ＡＢＣ"}, "0:6+3"},
-        {"a letter outside the BMP upper-cased, positions kept", {"\U00010400 :x\U00010428"},
-         {"\U00010400"}, "0:5+2"},
+        {"a letter outside the BMP upper-cased, positions kept", {"\U00010400 :x\U00010428"}, {"\U00010400"}, "0:5+2"},
         {"overlapping occurrences make one run", {"AA :aaa"}, {"AA"}, "0:4+3"},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(SpansText(row.lines, row.words), QString::fromUtf8(row.spans)) << row.why;
+    for (const auto& row : rows) EXPECT_EQ(SpansText(row.lines, row.words), QString::fromUtf8(row.spans)) << row.why;
 }
 
 // Marks come from the lines in view only, follow the view when it scrolls,
@@ -292,8 +304,7 @@ TEST_F(SerchAnsPaneTest, OnlyTheHitLinesInViewAreMarked)
 {
     Pane()->SetSearchWords({"abc"});
     QStringList records;
-    for (int i = 0; i < 3000; ++i)
-        records << QStringLiteral("ABC :line %1 with abc").arg(i);
+    for (int i = 0; i < 3000; ++i) records << QStringLiteral("ABC :line %1 with abc").arg(i);
     Append(records);
     constexpr int kMiddle = 5 + 150000;  // where the word is in the long line
     Append({QStringLiteral("ABC :") + QString(150000, 'x') + QStringLiteral("abc") + QString(150000, 'x')});

@@ -45,8 +45,7 @@ public:
         std::string tmpl = std::string(base && *base ? base : "/tmp") + "/textrove-torture.XXXXXX";
         std::vector<char> buf(tmpl.begin(), tmpl.end());
         buf.push_back('\0');
-        if (!mkdtemp(buf.data()))
-            throw std::runtime_error("mkdtemp failed");
+        if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
         m_root = buf.data();
     }
     ~TempTree()
@@ -64,14 +63,12 @@ void WriteFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
+    if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 void Symlink(const std::string& target, const std::string& link)
 {
-    if (symlink(target.c_str(), link.c_str()) != 0)
-        throw std::runtime_error("symlink failed: " + link);
+    if (symlink(target.c_str(), link.c_str()) != 0) throw std::runtime_error("symlink failed: " + link);
 }
 
 // A bound AF_UNIX socket; the socket file stays while the object lives.
@@ -82,8 +79,7 @@ public:
         m_fd = socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un addr{};
         addr.sun_family = AF_UNIX;
-        if (m_fd < 0 || path.size() >= sizeof(addr.sun_path))
-            throw std::runtime_error("socket setup failed");
+        if (m_fd < 0 || path.size() >= sizeof(addr.sun_path)) throw std::runtime_error("socket setup failed");
         std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
         if (bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(m_fd, 1) != 0)
             throw std::runtime_error("bind failed: " + path);
@@ -96,9 +92,9 @@ private:
 
 struct ChildRun {
     bool timedOut = false;
-    int status = -1;           // wait status
-    std::string out;           // standard output
-    long maxRssKb = 0;         // peak resident set of the child
+    int status = -1;    // wait status
+    std::string out;    // standard output
+    long maxRssKb = 0;  // peak resident set of the child
     double seconds = 0;
 };
 
@@ -110,24 +106,20 @@ ChildRun RunChild(const std::vector<std::string>& argv, const std::string& outPa
     pid_t pid = fork();
     if (pid == 0) {
         int fd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd < 0)
-            _exit(126);
+        if (fd < 0) _exit(126);
         dup2(fd, 1);
         close(fd);
         std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         execv(args[0], args.data());
         _exit(127);
     }
-    if (pid < 0)
-        throw std::runtime_error("fork failed");
+    if (pid < 0) throw std::runtime_error("fork failed");
     rusage usage{};
     for (;;) {
         pid_t got = wait4(pid, &run.status, WNOHANG, &usage);
-        if (got == pid)
-            break;
+        if (got == pid) break;
         if (std::chrono::steady_clock::now() - start > std::chrono::seconds(timeoutSec)) {
             run.timedOut = true;
             kill(pid, SIGKILL);
@@ -158,14 +150,12 @@ ParsedResult Parse(const std::string& text)
     for (;;) {
         size_t next = text.find("\r\n", pos);
         records.push_back(text.substr(pos, next == std::string::npos ? std::string::npos : next - pos));
-        if (next == std::string::npos)
-            break;
+        if (next == std::string::npos) break;
         pos = next + 2;
     }
     ParsedResult parsed;
     EXPECT_GE(records.size(), 2u) << "result text too short";
-    if (records.size() < 2)
-        return parsed;
+    if (records.size() < 2) return parsed;
     EXPECT_EQ(records[0], "") << "the text must begin with CR LF";
     parsed.header = records[1];
     const std::string head = kBannerHead, tail = kBannerTail;
@@ -177,15 +167,14 @@ ParsedResult Parse(const std::string& text)
             break;
         }
         const std::string& banner = records[i];
-        bool isBanner = banner.size() >= head.size() + tail.size() && banner.compare(0, head.size(), head) == 0 &&
-                        banner.compare(banner.size() - tail.size(), tail.size(), tail) == 0;
+        bool isBanner = banner.size() >= head.size() + tail.size() && banner.compare(0, head.size(), head) == 0
+            && banner.compare(banner.size() - tail.size(), tail.size(), tail) == 0;
         EXPECT_TRUE(isBanner) << "not a banner: " << banner;
         std::string path = isBanner ? banner.substr(head.size(), banner.size() - head.size() - tail.size()) : banner;
         EXPECT_EQ(parsed.files.count(path), 0u) << "banner repeated: " << path;
         parsed.order.push_back(path);
         auto& hits = parsed.files[path];
-        for (++i; i < records.size() && !records[i].empty(); ++i)
-            hits.push_back(records[i]);
+        for (++i; i < records.size() && !records[i].empty(); ++i) hits.push_back(records[i]);
     }
     return parsed;
 }
@@ -195,8 +184,7 @@ std::string FormatMap(const std::map<std::string, std::vector<std::string>>& fil
     std::string s;
     for (const auto& [path, hits] : files) {
         s += "  [" + path + "]\n";
-        for (const auto& h : hits)
-            s += "      " + h + "\n";
+        for (const auto& h : hits) s += "      " + h + "\n";
     }
     return s;
 }
@@ -215,7 +203,8 @@ long PeakOfEmptySearch(const std::string& exe)
 void ExpectCleanExit(const ChildRun& run)
 {
     ASSERT_FALSE(run.timedOut) << "the search did not end within its time";
-    ASSERT_TRUE(WIFEXITED(run.status)) << "terminated by signal " << (WIFSIGNALED(run.status) ? WTERMSIG(run.status) : 0);
+    ASSERT_TRUE(WIFEXITED(run.status)) << "terminated by signal "
+                                       << (WIFSIGNALED(run.status) ? WTERMSIG(run.status) : 0);
     EXPECT_EQ(WEXITSTATUS(run.status), 0);
 }
 
@@ -295,8 +284,8 @@ TEST(TortureTree, CommandLineSearchEndsAndReportsOnlyRegularFiles)
     }
 
     long baseKb = PeakOfEmptySearch(TEXTROVE_SEARCH_EXE);
-    std::printf("[ figures  ] tree search %.2f s, peak RSS %ld KiB (empty search %ld KiB)\n", run.seconds,
-                run.maxRssKb, baseKb);
+    std::printf("[ figures  ] tree search %.2f s, peak RSS %ld KiB (empty search %ld KiB)\n", run.seconds, run.maxRssKb,
+                baseKb);
     EXPECT_LT(run.maxRssKb - baseKb, kMemoryAllowanceKb) << "memory grew with the tree";
 }
 
@@ -308,8 +297,7 @@ TEST(TortureTree, LineOf200MegabytesKeepsMemoryBounded)
     {
         std::string chunk(1 << 20, 'a');
         std::ofstream huge(t + "/huge.txt", std::ios::binary);
-        for (int i = 0; i < 200; ++i)
-            huge.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        for (int i = 0; i < 200; ++i) huge.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         ASSERT_TRUE(huge.good());
     }
 
@@ -362,10 +350,8 @@ TEST(TortureTree, FilesRemovedOrTruncatedWhileTheSearchRuns)
     // ahead by a bounded number of files, so 300 files of a/ stand between.
     WriteFile(t + "/trigger.txt", "needle trigger\n");
     fs::create_directories(t + "/a/zz/sub");
-    for (int k = 0; k < 300; ++k)
-        WriteFile(t + "/a/p" + std::to_string(k), "nothing here\n");
-    for (int k = 0; k < 8; ++k)
-        WriteFile(t + "/a/zz/m" + std::to_string(k), "needle in m" + std::to_string(k) + "\n");
+    for (int k = 0; k < 300; ++k) WriteFile(t + "/a/p" + std::to_string(k), "nothing here\n");
+    for (int k = 0; k < 8; ++k) WriteFile(t + "/a/zz/m" + std::to_string(k), "needle in m" + std::to_string(k) + "\n");
     WriteFile(t + "/a/zz/sub/gone.txt", "needle gone\n");
 
     // b/big.txt: the word on its first and its last line, 16 MB apart. It is
@@ -375,10 +361,8 @@ TEST(TortureTree, FilesRemovedOrTruncatedWhileTheSearchRuns)
         std::ofstream big(t + "/b/big.txt", std::ios::binary);
         big << "needle first\n";
         std::string filler;
-        for (int i = 0; i < 4096; ++i)
-            filler += "filler line without the word, just text to read\n";
-        while (big.tellp() < 16 * 1024 * 1024)
-            big << filler;
+        for (int i = 0; i < 4096; ++i) filler += "filler line without the word, just text to read\n";
+        while (big.tellp() < 16 * 1024 * 1024) big << filler;
         big << "needle last\n";
         ASSERT_TRUE(big.good());
     }

@@ -14,25 +14,21 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: textrove-search DIRECTORY [WORD]...\n"
-    "Searches the files under DIRECTORY for up to 10 words (each upper-cased and\n"
-    "cut to its first 10 characters) and writes the result text to standard output.\n";
+constexpr const char* kUsage = "usage: textrove-search DIRECTORY [WORD]...\n"
+                               "Searches the files under DIRECTORY for up to 10 words (each upper-cased and\n"
+                               "cut to its first 10 characters) and writes the result text to standard output.\n";
 
 // A record too long to hold arrives in parts and is written as they come,
 // so memory stays bounded whatever a line holds.
 class StdoutSink : public textrove::search::ResultSink {
 public:
-    bool Append(std::string_view record, std::string& error) override
-    {
-        return AppendPart(record, true, true, error);
-    }
+    bool Append(std::string_view record, std::string& error) override { return AppendPart(record, true, true, error); }
 
     bool AppendPart(std::string_view part, bool first, bool last, std::string& error) override
     {
         (void)last;
-        if ((first && std::fwrite("\r\n", 1, 2, stdout) != 2) ||
-            (!part.empty() && std::fwrite(part.data(), 1, part.size(), stdout) != part.size())) {
+        if ((first && std::fwrite("\r\n", 1, 2, stdout) != 2)
+            || (!part.empty() && std::fwrite(part.data(), 1, part.size(), stdout) != part.size())) {
             error = WriteError(errno);
             return false;
         }

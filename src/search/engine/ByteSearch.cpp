@@ -14,12 +14,12 @@ bool IsAsciiLetter(unsigned char c)
 }
 
 #define TEXTROVE_TABLE256(t) _mm256_load_si256(reinterpret_cast<const __m256i*>(t))
-#define TEXTROVE_CLASSES256(v, l, h)                                \
-    _mm256_and_si256(_mm256_shuffle_epi8((l), _mm256_and_si256((v), nib)), \
+#define TEXTROVE_CLASSES256(v, l, h)                                                                                   \
+    _mm256_and_si256(_mm256_shuffle_epi8((l), _mm256_and_si256((v), nib)),                                             \
                      _mm256_shuffle_epi8((h), _mm256_and_si256(_mm256_srli_epi16((v), 4), nib)))
 #define TEXTROVE_TABLE512(t) _mm512_load_si512(t)
-#define TEXTROVE_CLASSES512(v, l, h)                                \
-    _mm512_and_si512(_mm512_shuffle_epi8((l), _mm512_and_si512((v), nib)), \
+#define TEXTROVE_CLASSES512(v, l, h)                                                                                   \
+    _mm512_and_si512(_mm512_shuffle_epi8((l), _mm512_and_si512((v), nib)),                                             \
                      _mm512_shuffle_epi8((h), _mm512_and_si512(_mm512_srli_epi16((v), 4), nib)))
 
 // Bit k set when position i + k may hold a fingerprint; p[i, i + 66) readable.
@@ -36,19 +36,17 @@ __attribute__((target("avx2"))) std::uint64_t MaskAvx2(const std::uint8_t* lo, c
         const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
         const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + 1));
         const __m256i v2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + 2));
-        const __m256i r = _mm256_and_si256(
-            _mm256_and_si256(TEXTROVE_CLASSES256(v0, lo0, hi0), TEXTROVE_CLASSES256(v1, lo1, hi1)),
-            TEXTROVE_CLASSES256(v2, lo2, hi2));
+        const __m256i r =
+            _mm256_and_si256(_mm256_and_si256(TEXTROVE_CLASSES256(v0, lo0, hi0), TEXTROVE_CLASSES256(v1, lo1, hi1)),
+                             TEXTROVE_CLASSES256(v2, lo2, hi2));
         const auto none = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(r, zero)));
         mask |= static_cast<std::uint64_t>(~none) << (32 * half);
     }
     return mask;
 }
 
-__attribute__((target("avx512f,avx512bw"))) std::uint64_t MaskAvx512(const std::uint8_t* lo,
-                                                                    const std::uint8_t* hi,
-                                                                    const unsigned char* p,
-                                                                    std::size_t i)
+__attribute__((target("avx512f,avx512bw"))) std::uint64_t MaskAvx512(const std::uint8_t* lo, const std::uint8_t* hi,
+                                                                     const unsigned char* p, std::size_t i)
 {
     const __m512i lo0 = TEXTROVE_TABLE512(lo), lo1 = TEXTROVE_TABLE512(lo + 64), lo2 = TEXTROVE_TABLE512(lo + 128);
     const __m512i hi0 = TEXTROVE_TABLE512(hi), hi1 = TEXTROVE_TABLE512(hi + 64), hi2 = TEXTROVE_TABLE512(hi + 128);
@@ -56,16 +54,16 @@ __attribute__((target("avx512f,avx512bw"))) std::uint64_t MaskAvx512(const std::
     const __m512i v0 = _mm512_loadu_si512(p + i);
     const __m512i v1 = _mm512_loadu_si512(p + i + 1);
     const __m512i v2 = _mm512_loadu_si512(p + i + 2);
-    const __m512i r = _mm512_and_si512(
-        _mm512_and_si512(TEXTROVE_CLASSES512(v0, lo0, hi0), TEXTROVE_CLASSES512(v1, lo1, hi1)),
-        TEXTROVE_CLASSES512(v2, lo2, hi2));
+    const __m512i r =
+        _mm512_and_si512(_mm512_and_si512(TEXTROVE_CLASSES512(v0, lo0, hi0), TEXTROVE_CLASSES512(v1, lo1, hi1)),
+                         TEXTROVE_CLASSES512(v2, lo2, hi2));
     return _mm512_test_epi8_mask(r, r);
 }
 
 enum class Isa { Scalar, Avx2, Avx512 };
 
 const Isa kIsa = __builtin_cpu_supports("avx512bw") ? Isa::Avx512
-                 : __builtin_cpu_supports("avx2")   ? Isa::Avx2
+    : __builtin_cpu_supports("avx2")                ? Isa::Avx2
                                                     : Isa::Scalar;
 
 }  // namespace
@@ -151,8 +149,7 @@ unsigned MultiSearch::BitsAt(const unsigned char* p, std::size_t j, std::size_t 
     return bits;
 }
 
-std::size_t MultiSearch::NextScalar(const unsigned char* p, std::size_t from, std::size_t end,
-                                    unsigned& bits) const
+std::size_t MultiSearch::NextScalar(const unsigned char* p, std::size_t from, std::size_t end, unsigned& bits) const
 {
     for (std::size_t j = from; j < end; ++j) {
         bits = BitsAt(p, j, end);
@@ -173,8 +170,8 @@ std::uint64_t MultiSearch::Mask64(const unsigned char* p, std::size_t i) const
     return mask;
 }
 
-std::size_t MultiSearch::Next(Cursor& cursor, const unsigned char* p, std::size_t from,
-                              std::size_t end, unsigned& bits) const
+std::size_t MultiSearch::Next(Cursor& cursor, const unsigned char* p, std::size_t from, std::size_t end,
+                              unsigned& bits) const
 {
     bits = 0;
     if (m_used == 0) return end;

@@ -28,10 +28,7 @@ public:
     void Append(const BytePattern& other);
 
     std::size_t size() const { return m_classes.size(); }
-    bool Accepts(std::size_t k, unsigned char b) const
-    {
-        return (m_classes[k][b >> 6] >> (b & 63)) & 1u;
-    }
+    bool Accepts(std::size_t k, unsigned char b) const { return (m_classes[k][b >> 6] >> (b & 63)) & 1u; }
     // True when the pattern matches at `data` (size() bytes available).
     bool MatchesAt(const unsigned char* data) const;
     // First p in [from, end) with the whole pattern before `end`; `end` if none.
@@ -66,8 +63,7 @@ public:
 
     // First position j in [from, end) where some bucket may match; its buckets
     // in `bits`. `end` when there is none.
-    std::size_t Next(const unsigned char* data, std::size_t from, std::size_t end,
-                     unsigned& bits) const
+    std::size_t Next(const unsigned char* data, std::size_t from, std::size_t end, unsigned& bits) const
     {
         Cursor cursor;
         return Next(cursor, data, from, end, bits);
@@ -75,8 +71,7 @@ public:
     std::size_t Next(Cursor& cursor, const unsigned char* data, std::size_t from, std::size_t end,
                      unsigned& bits) const;
     // The same without vector instructions (the reference for tests).
-    std::size_t NextScalar(const unsigned char* data, std::size_t from, std::size_t end,
-                           unsigned& bits) const;
+    std::size_t NextScalar(const unsigned char* data, std::size_t from, std::size_t end, unsigned& bits) const;
 
 private:
     unsigned BitsAt(const unsigned char* data, std::size_t j, std::size_t end) const;

@@ -36,7 +36,7 @@ std::uint64_t TerminatorsSse2(const unsigned char* p)
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
         mask |= static_cast<std::uint64_t>(static_cast<unsigned>(
                     _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)))))
-                << (16 * k);
+            << (16 * k);
     }
     return mask;
 }
@@ -51,8 +51,7 @@ constexpr std::size_t kStraddleChars = CandidateLines::kStraddleChars;
 }  // namespace
 
 CandidateLines::CandidateLines(const CancelFlag& cancel, Reporter& reporter) : m_cancel(cancel), m_reporter(reporter)
-{
-}
+{ }
 
 std::size_t CandidateLines::LineStartBefore(std::size_t pos, std::size_t low) const
 {
@@ -63,8 +62,7 @@ std::size_t CandidateLines::LineStartBefore(std::size_t pos, std::size_t low) co
 
 // The line before the one at lineStart, as far as the block holds it (from
 // a character start). False for the file's first line.
-bool CandidateLines::PreviousLine(std::size_t lineStart, std::size_t& prevStart,
-                               std::size_t& prevEnd) const
+bool CandidateLines::PreviousLine(std::size_t lineStart, std::size_t& prevStart, std::size_t& prevEnd) const
 {
     if (lineStart == m_block.firstLineAt || lineStart == 0) return false;
     const std::size_t low = m_block.firstLineAt != kNone && m_block.firstLineAt < lineStart ? m_block.firstLineAt : 0;
@@ -118,8 +116,7 @@ bool CandidateLines::SplitCandidateAt(std::size_t s, std::size_t end)
     const auto* preceding = m_words->PrecedingEncodings(text::ToUpper(m_head[0]));
     if (!preceding) return false;
     for (const std::string& enc : *preceding) {
-        if (enc.size() <= e - low && std::memcmp(m_block.p + e - enc.size(), enc.data(), enc.size()) == 0)
-            return true;
+        if (enc.size() <= e - low && std::memcmp(m_block.p + e - enc.size(), enc.data(), enc.size()) == 0) return true;
     }
     return false;
 }
@@ -275,8 +272,7 @@ void CandidateLines::ProcessLine(std::size_t begin, std::size_t end, bool inLine
         text::ToUpperInPlace(m_upper);
         const auto& words = m_words->words();
         for (std::size_t j = 0; j < words.size(); ++j) {
-            if (words[j].matchable && m_upper.find(words[j].text) != std::u32string::npos)
-                inLineBits |= 1u << j;
+            if (words[j].matchable && m_upper.find(words[j].text) != std::u32string::npos) inLineBits |= 1u << j;
         }
     }
     if ((splitBits | inLineBits) == 0) return;

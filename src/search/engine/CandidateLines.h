@@ -23,8 +23,8 @@ public:
         // Bit j of a mask for word j: a straddle ending at the line's start,
         // and the word within the line. `decoded` is the line's characters
         // when they were decoded, else null.
-        virtual void LineHits(std::size_t begin, std::size_t end, std::uint32_t splitBits,
-                              std::uint32_t inLineBits, const std::u32string* decoded) = 0;
+        virtual void LineHits(std::size_t begin, std::size_t end, std::uint32_t splitBits, std::uint32_t inLineBits,
+                              const std::u32string* decoded) = 0;
 
     protected:
         ~Reporter() = default;

@@ -54,7 +54,7 @@ bool DirectoryLister::IsPseudoFileSystem(dev_t dev, const char* path)
     if (!type.empty()) {
         pseudo = IsPseudoFileSystemType(type);
     } else {
-        struct statfs fs{};
+        struct statfs fs { };
         if (::statfs(path, &fs) == 0) {
             pseudo = IsPseudoFileSystemMagic(static_cast<unsigned long>(fs.f_type));
         }
@@ -63,15 +63,15 @@ bool DirectoryLister::IsPseudoFileSystem(dev_t dev, const char* path)
     return pseudo;
 }
 
-void DirectoryLister::List(const std::string& dir, std::size_t maxSubdirs,
-                           std::vector<std::string>& files, std::vector<std::string>& subdirs, int* keepFd)
+void DirectoryLister::List(const std::string& dir, std::size_t maxSubdirs, std::vector<std::string>& files,
+                           std::vector<std::string>& subdirs, int* keepFd)
 {
     files.clear();
     subdirs.clear();
     if (keepFd) *keepFd = -1;
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return;
-    struct stat self{};
+    struct stat self { };
     if (::fstat(fd, &self) != 0 || IsPseudoFileSystem(self.st_dev, dir.c_str())) {
         ::close(fd);
         return;
@@ -85,13 +85,10 @@ void DirectoryLister::List(const std::string& dir, std::size_t maxSubdirs,
         const char* name = e->d_name;
         if (name[0] == '.') continue;  // hidden, and "." and ".."
         unsigned char type = e->d_type;
-        struct stat st{};
+        struct stat st { };
         if (type == DT_UNKNOWN) {
             if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-            type = S_ISREG(st.st_mode) ? DT_REG
-                   : S_ISDIR(st.st_mode) ? DT_DIR
-                   : S_ISLNK(st.st_mode) ? DT_LNK
-                                         : DT_FIFO;
+            type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_FIFO;
         }
         if (type == DT_REG) {
             files.emplace_back(name);
@@ -99,16 +96,12 @@ void DirectoryLister::List(const std::string& dir, std::size_t maxSubdirs,
             // Followed: a link to a regular file is scanned under its own
             // name; links to anything else, and broken links, are skipped.
             if (::fstatat(fd, name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
-            if (st.st_dev != self.st_dev &&
-                IsPseudoFileSystem(st.st_dev, (dir + name).c_str()))
-                continue;
+            if (st.st_dev != self.st_dev && IsPseudoFileSystem(st.st_dev, (dir + name).c_str())) continue;
             files.emplace_back(name);
         } else if (type == DT_DIR) {
             if (subdirs.size() >= maxSubdirs) continue;
-            if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode))
-                continue;
-            if (st.st_dev != self.st_dev && IsPseudoFileSystem(st.st_dev, (dir + name).c_str()))
-                continue;
+            if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) continue;
+            if (st.st_dev != self.st_dev && IsPseudoFileSystem(st.st_dev, (dir + name).c_str())) continue;
             subdirs.emplace_back(name);
         }
         // FIFOs, sockets and devices are system entries.

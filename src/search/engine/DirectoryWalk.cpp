@@ -29,7 +29,8 @@ DirectoryWalk::~DirectoryWalk()
 
 void DirectoryWalk::ListCurrent()
 {
-    const std::string& dir = m_dirPath[static_cast<std::size_t>(m_level)][static_cast<std::size_t>(m_dirIndex[m_level])];
+    const std::string& dir =
+        m_dirPath[static_cast<std::size_t>(m_level)][static_cast<std::size_t>(m_dirIndex[m_level])];
     const bool deeper = m_level < kDirLevels - 1;
     int fd = -1;
     m_lister.List(dir, deeper ? kMaxSubdirs : 0, m_files, m_subdirs, &fd);

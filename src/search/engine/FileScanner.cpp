@@ -21,8 +21,7 @@ constexpr std::size_t kPrefixRoom = RecordPrinter::kPrefixRoom;
 
 FileScanner::FileScanner(std::vector<std::u32string> upperWords, const CancelFlag& cancel)
     : FileScanner(std::move(upperWords), cancel, {kHoldLimit, kBlockSize})
-{
-}
+{ }
 
 // A streamed line must show its first characters whole when it starts
 // streaming, for the straddle check; hence the floor on the hold limit.
@@ -49,8 +48,7 @@ const WordSet& FileScanner::Words(text::Encoding encoding)
     return *slot;
 }
 
-void FileScanner::Scan(ByteSource& source, text::Encoding encoding, std::string_view displayPath,
-                       const Print& print)
+void FileScanner::Scan(ByteSource& source, text::Encoding encoding, std::string_view displayPath, const Print& print)
 {
     m_transcoded = text::ReadThroughUtf8(encoding);
     ByteSource* input = &source;
@@ -92,10 +90,9 @@ void FileScanner::Scan(ByteSource& source, text::Encoding encoding, std::string_
                 continue;
             }
             first = false;
-            lineStart = encoding == text::Encoding::Utf8
-                            ? text::Utf8BomLength(std::string_view(
-                                  reinterpret_cast<const char*>(m_block.p), std::min<std::size_t>(m_block.n, 3)))
-                            : 0;
+            lineStart = encoding == text::Encoding::Utf8 ? text::Utf8BomLength(std::string_view(
+                            reinterpret_cast<const char*>(m_block.p), std::min<std::size_t>(m_block.n, 3)))
+                                                         : 0;
             m_block.firstLineAt = lineStart;
         } else {
             lineStart = m_carryLine;
@@ -264,8 +261,8 @@ void FileScanner::EnsureLineUtf8()
 bool FileScanner::Report(const SearchWord& word)
 {
     if (m_lineStreamed)
-        return m_streamed->PrintHit(*m_source, m_words->encoding(), m_transcoded, m_streamStart, m_streamEnd,
-                                    word.utf8, *m_printer);
+        return m_streamed->PrintHit(*m_source, m_words->encoding(), m_transcoded, m_streamStart, m_streamEnd, word.utf8,
+                                    *m_printer);
     EnsureLineUtf8();
     m_printer->Hit(word.utf8, m_lineUtf8);
     return true;

@@ -47,8 +47,7 @@ public:
     // and the banner naming `displayPath`, then one record per hit. A hit
     // on a streamed line is handed over in parts. A file in an encoding read
     // through UTF-8 is decoded as it is read and scanned as UTF-8.
-    void Scan(ByteSource& source, text::Encoding encoding, std::string_view displayPath,
-              const Print& print);
+    void Scan(ByteSource& source, text::Encoding encoding, std::string_view displayPath, const Print& print);
 
     // Called before the first record of each line that reports (the empty
     // record and the banner belong to the file's first such line): the
@@ -103,11 +102,11 @@ private:
 
     // m_block is the carry from the previous piece, then the new piece.
     bool m_eof = false;
-    std::uint64_t m_base = 0;             // file offset of m_block.p[0]
-    std::vector<unsigned char> m_work;    // when the carry does not fit the headroom
-    std::vector<unsigned char> m_carry;   // previous line's tail, partial line
-    std::size_t m_carryLine = 0;          // partial line's start in m_carry
-    bool m_carryFirst = true;             // the partial line is the first line
+    std::uint64_t m_base = 0;            // file offset of m_block.p[0]
+    std::vector<unsigned char> m_work;   // when the carry does not fit the headroom
+    std::vector<unsigned char> m_carry;  // previous line's tail, partial line
+    std::size_t m_carryLine = 0;         // partial line's start in m_carry
+    bool m_carryFirst = true;            // the partial line is the first line
 
     // A line longer than kHoldLimit, being streamed.
     bool m_streaming = false;

@@ -16,8 +16,8 @@ std::size_t FirstReadSize(std::uint64_t knownSize)
     return static_cast<std::size_t>(std::min<std::uint64_t>(knownSize, kReadBlockSize));
 }
 
-bool ReadBlock(int fd, unsigned char* buffer, std::size_t want, std::uint64_t knownSize,
-               std::uint64_t& total, std::size_t& got, bool& eof)
+bool ReadBlock(int fd, unsigned char* buffer, std::size_t want, std::uint64_t knownSize, std::uint64_t& total,
+               std::size_t& got, bool& eof)
 {
     got = 0;
     want = static_cast<std::size_t>(std::min<std::uint64_t>(want, knownSize - std::min(total, knownSize)));
@@ -61,8 +61,8 @@ bool FileEncoding(int fd, const unsigned char* head, std::size_t n, bool eof, st
     return FinishEncoding(fd, check, eof, offset, knownSize, scratch, encoding);
 }
 
-bool FinishEncoding(int fd, text::EncodingDetector& check, bool eof, std::uint64_t offset,
-                    std::uint64_t knownSize, std::vector<unsigned char>& scratch, text::Encoding& encoding)
+bool FinishEncoding(int fd, text::EncodingDetector& check, bool eof, std::uint64_t offset, std::uint64_t knownSize,
+                    std::vector<unsigned char>& scratch, text::Encoding& encoding)
 {
     const std::size_t block = kReadBlockSize;
     if (check.Open() && scratch.size() < block) scratch.resize(block);
@@ -86,10 +86,8 @@ bool FdSource::Open(text::Encoding& encoding)
     const std::size_t want = FirstReadSize(m_size);
     const std::size_t need = kHeadroom + std::max(want, kReadBlockSize);
     if (m_buffer.size() < need) m_buffer.resize(need);
-    if (!ReadBlock(m_fd, m_buffer.data() + kHeadroom, want, m_size, m_total, m_firstSize, m_eof))
-        return false;
-    if (!FileEncoding(m_fd, m_buffer.data() + kHeadroom, m_firstSize, m_eof, m_total, m_size,
-                      m_scratch, encoding))
+    if (!ReadBlock(m_fd, m_buffer.data() + kHeadroom, want, m_size, m_total, m_firstSize, m_eof)) return false;
+    if (!FileEncoding(m_fd, m_buffer.data() + kHeadroom, m_firstSize, m_eof, m_total, m_size, m_scratch, encoding))
         return false;
     m_firstPending = true;
     return true;
@@ -117,14 +115,14 @@ bool FdSource::ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t n
     return ReadExactlyAt(m_fd, offset, buffer, n);
 }
 
-bool OpenAndScan(int dirFd, const char* name, std::vector<unsigned char>& buffer,
-                 std::vector<unsigned char>& scratch, std::uint64_t& regularBytes,
+bool OpenAndScan(int dirFd, const char* name, std::vector<unsigned char>& buffer, std::vector<unsigned char>& scratch,
+                 std::uint64_t& regularBytes,
                  const std::function<void(ByteSource& source, text::Encoding encoding)>& scan)
 {
     constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
     const int fd = dirFd >= 0 ? ::openat(dirFd, name, kFlags) : ::open(name, kFlags);
     if (fd < 0) return false;
-    struct stat st{};
+    struct stat st { };
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
         regularBytes += static_cast<std::uint64_t>(st.st_size);
         FdSource source(fd, static_cast<std::uint64_t>(st.st_size), buffer, scratch);

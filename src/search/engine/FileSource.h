@@ -28,8 +28,8 @@ std::size_t FirstReadSize(std::uint64_t knownSize);
 // Reads up to `want` bytes at the file position into `buffer`, never past
 // `knownSize`; reaching it, or a read of 0 bytes (the file shrank), is the
 // end. False on a read error.
-bool ReadBlock(int fd, unsigned char* buffer, std::size_t want, std::uint64_t knownSize,
-               std::uint64_t& total, std::size_t& got, bool& eof);
+bool ReadBlock(int fd, unsigned char* buffer, std::size_t want, std::uint64_t knownSize, std::uint64_t& total,
+               std::size_t& got, bool& eof);
 
 // The encoding of a file that begins with head[0, n) (the whole file when
 // `eof`), by the rule of text::DetectEncoding. Reads the rest with pread from
@@ -39,8 +39,8 @@ bool FileEncoding(int fd, const unsigned char* head, std::size_t n, bool eof, st
                   std::uint64_t knownSize, std::vector<unsigned char>& scratch, text::Encoding& encoding);
 
 // The same for a file whose bytes up to `offset` went through `check`.
-bool FinishEncoding(int fd, text::EncodingDetector& check, bool eof, std::uint64_t offset,
-                    std::uint64_t knownSize, std::vector<unsigned char>& scratch, text::Encoding& encoding);
+bool FinishEncoding(int fd, text::EncodingDetector& check, bool eof, std::uint64_t offset, std::uint64_t knownSize,
+                    std::vector<unsigned char>& scratch, text::Encoding& encoding);
 
 // Reads exactly `n` bytes at `offset`.
 bool ReadExactlyAt(int fd, std::uint64_t offset, unsigned char* buffer, std::size_t n);
@@ -53,8 +53,7 @@ public:
     // `size` is the file's size from an fstat made at its open.
     FdSource(int fd, std::uint64_t size, std::vector<unsigned char>& buffer, std::vector<unsigned char>& scratch)
         : m_fd(fd), m_size(size), m_buffer(buffer), m_scratch(scratch)
-    {
-    }
+    { }
     // Reads the first block and decides the encoding; false on a read error.
     bool Open(text::Encoding& encoding);
     bool Next(Piece& piece) override;
@@ -78,8 +77,8 @@ private:
 // regular file `regularBytes` grows by its size and, once its first block is
 // read and its encoding decided, `scan` reads it. False when the file could
 // not be opened. `name` is relative to `dirFd`, or a path when `dirFd` < 0.
-bool OpenAndScan(int dirFd, const char* name, std::vector<unsigned char>& buffer,
-                 std::vector<unsigned char>& scratch, std::uint64_t& regularBytes,
+bool OpenAndScan(int dirFd, const char* name, std::vector<unsigned char>& buffer, std::vector<unsigned char>& scratch,
+                 std::uint64_t& regularBytes,
                  const std::function<void(ByteSource& source, text::Encoding encoding)>& scan);
 
 }  // namespace textrove::search

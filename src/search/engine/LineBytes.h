@@ -39,8 +39,8 @@ inline std::size_t LastTerminator(const unsigned char* p, std::size_t from, std:
     const __m128i cr = _mm_set1_epi8('\r');
     while (i >= from + 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 16));
-        const auto mask = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr))));
+        const auto mask =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr))));
         if (mask) return i - 16 + static_cast<std::size_t>(31 - __builtin_clz(mask));
         i -= 16;
     }
@@ -59,8 +59,8 @@ inline std::size_t NextTerminator(const unsigned char* p, std::size_t from, std:
     const __m128i cr = _mm_set1_epi8('\r');
     for (; i + 16 <= to; i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        const auto mask = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr))));
+        const auto mask =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr))));
         if (mask) return i + static_cast<std::size_t>(__builtin_ctz(mask));
     }
     for (; i < to; ++i) {
@@ -71,8 +71,8 @@ inline std::size_t NextTerminator(const unsigned char* p, std::size_t from, std:
 
 // First character start at or after `target` in p[0, n), found by stepping
 // from the character start `from` (CP932 cannot be synchronised backwards).
-inline std::size_t BoundaryAtOrAfter(const unsigned char* p, std::size_t n, std::size_t from,
-                                     std::size_t target, text::Encoding encoding)
+inline std::size_t BoundaryAtOrAfter(const unsigned char* p, std::size_t n, std::size_t from, std::size_t target,
+                                     text::Encoding encoding)
 {
     if (encoding == text::Encoding::Utf8) {
         std::size_t j = std::max(from, target);

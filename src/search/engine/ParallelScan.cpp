@@ -32,7 +32,7 @@ struct ParallelScan::Batch {
     WalkDirectory* dir = nullptr;
     std::string names;  // NUL-terminated, back to back
     std::vector<std::uint32_t> nameAt;
-    std::string out;    // held entries of files not yet released
+    std::string out;       // held entries of files not yet released
     std::size_t held = 0;  // bytes of records in `out`, counted in m_held
     std::uint64_t bytes = 0;
     bool done = false;
@@ -47,7 +47,7 @@ class ParallelScan::Worker {
     // is still being scanned.
     class Progress : public ByteSource {
     public:
-        Progress(ByteSource& inner, Worker& worker) : m_inner(inner), m_worker(worker) {}
+        Progress(ByteSource& inner, Worker& worker) : m_inner(inner), m_worker(worker) { }
         bool Next(Piece& piece) override
         {
             Worker& w = m_worker;
@@ -78,8 +78,7 @@ class ParallelScan::Worker {
     };
 
 public:
-    explicit Worker(ParallelScan& owner)
-        : m_owner(owner), m_scanner(owner.m_upperWords, owner.m_cancel)
+    explicit Worker(ParallelScan& owner) : m_owner(owner), m_scanner(owner.m_upperWords, owner.m_cancel)
     {
         m_scanner.SetLineHook([this] { Line(); });
         m_print = [this](std::string_view text, bool first, bool last) { return Record(text, first, last); };
@@ -120,8 +119,8 @@ private:
         // the abort record before it.
         if (m_owner.m_cancel.load(std::memory_order_relaxed) == 0) {
             if (b.dir->fd < 0) m_path.assign(b.dir->path).append(name);
-            opened = OpenAndScan(b.dir->fd, b.dir->fd >= 0 ? name.data() : m_path.c_str(), m_buffer, m_scratch,
-                                 b.bytes, [this](ByteSource& source, text::Encoding encoding) {
+            opened = OpenAndScan(b.dir->fd, b.dir->fd >= 0 ? name.data() : m_path.c_str(), m_buffer, m_scratch, b.bytes,
+                                 [this](ByteSource& source, text::Encoding encoding) {
                                      Progress progress(source, *this);
                                      m_scanner.Scan(progress, encoding, m_display, m_print);
                                  });
@@ -164,8 +163,7 @@ private:
         m_batch->held += size;
         const std::size_t held = m_owner.m_held.fetch_add(size, std::memory_order_relaxed) + size;
         for (std::size_t peak = m_owner.m_peakHeld.load(std::memory_order_relaxed);
-             held > peak && !m_owner.m_peakHeld.compare_exchange_weak(peak, held, std::memory_order_relaxed);) {
-        }
+             held > peak && !m_owner.m_peakHeld.compare_exchange_weak(peak, held, std::memory_order_relaxed);) { }
         if (held > m_owner.m_heldLimit) {
             // Too much held back (a hit on a huge line comes in parts of
             // any number): wait to be the head, hand everything over and go
@@ -186,17 +184,19 @@ private:
     std::string m_display;
     std::string m_path;
     Batch* m_batch = nullptr;
-    bool m_direct = false;  // this file's records go to the sink at once
-    bool m_cut = false;     // a cancellation cut this file's remaining records
+    bool m_direct = false;      // this file's records go to the sink at once
+    bool m_cut = false;         // a cancellation cut this file's remaining records
     std::uint64_t m_ahead = 0;  // bytes of the batch read while not the head
 };
 
 ParallelScan::ParallelScan(ResultSink& sink, CancelFlag& cancel, const std::vector<std::u32string>& upperWords,
                            Print print)
-    : m_sink(sink), m_cancel(cancel), m_upperWords(upperWords), m_print(std::move(print)),
+    : m_sink(sink),
+      m_cancel(cancel),
+      m_upperWords(upperWords),
+      m_print(std::move(print)),
       m_ring(kMaxBatchesAhead, nullptr)
-{
-}
+{ }
 
 ParallelScan::~ParallelScan()
 {
@@ -275,9 +275,9 @@ bool ParallelScan::ReleaseBuffered(Batch* batch, bool& cut)
             std::uint32_t n;
             std::memcpy(&n, out.data() + at, 4);
             at += 4;
-            if (!cut && !m_stopped.load(std::memory_order_relaxed) &&
-                !PrintPart(std::string_view(out).substr(at, n), flags & kFirst, flags & kLast) &&
-                (flags & (kFirst | kLast)) != (kFirst | kLast))
+            if (!cut && !m_stopped.load(std::memory_order_relaxed)
+                && !PrintPart(std::string_view(out).substr(at, n), flags & kFirst, flags & kLast)
+                && (flags & (kFirst | kLast)) != (kFirst | kLast))
                 cut = true;  // a record in parts refused: its line's other records are not made either
             at += n;
             break;
@@ -331,7 +331,8 @@ ParallelScan::Batch* ParallelScan::Take()
     b->done = false;
     b->dir = nullptr;
     const std::uint64_t avg = std::max<std::uint64_t>(1, m_avgFileBytes.load(std::memory_order_relaxed));
-    const std::size_t want = static_cast<std::size_t>(std::clamp<std::uint64_t>(kBatchBytes / avg, 1, m_batchFilesLimit));
+    const std::size_t want =
+        static_cast<std::size_t>(std::clamp<std::uint64_t>(kBatchBytes / avg, 1, m_batchFilesLimit));
     // A batch holds files of one directory.
     while (b->nameAt.size() < want && !(b->dir && m_walk->AtDirectoryEnd())) {
         WalkDirectory* dir;

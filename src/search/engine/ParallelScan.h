@@ -91,8 +91,8 @@ private:
     Print m_print;
 
     std::atomic<bool> m_stopped{false};
-    std::atomic<std::uint64_t> m_head{0};    // mirrors m_headSeq for reads without the lock
-    std::atomic<std::size_t> m_held{0};      // bytes of records held back
+    std::atomic<std::uint64_t> m_head{0};  // mirrors m_headSeq for reads without the lock
+    std::atomic<std::size_t> m_held{0};    // bytes of records held back
     std::atomic<std::size_t> m_peakHeld{0};
     std::atomic<std::uint64_t> m_avgFileBytes{4096};
     std::size_t m_heldLimit = kHeldBytes;
@@ -108,7 +108,7 @@ private:
     bool m_walkDone = false;
     std::uint64_t m_nextSeq = 0;
     std::uint64_t m_headSeq = 0;
-    std::vector<Batch*> m_ring;               // batches taken, by seq % kMaxBatchesAhead
+    std::vector<Batch*> m_ring;  // batches taken, by seq % kMaxBatchesAhead
     std::vector<std::unique_ptr<Batch>> m_all;
     std::vector<Batch*> m_free;
     int m_waiters = 0;

@@ -43,7 +43,7 @@ public:
 
     // The file last announced is still being scanned (now and then during a
     // long file): a moment to show it if it was not shown yet.
-    virtual void StillScanning() {}
+    virtual void StillScanning() { }
 
     // The same file's path as its bytes (a name need not be valid UTF-8),
     // just before ScanningFile: for a sink that must find the file again
@@ -51,7 +51,7 @@ public:
     virtual void ScanningPath(std::string_view path) { (void)path; }
 
     // All records of the current file have been handed over: a flush point.
-    virtual void FileDone() {}
+    virtual void FileDone() { }
 
 private:
     std::string m_parts;  // the default AppendPart's record so far

@@ -18,8 +18,7 @@ std::string WordAsAdded(std::string_view typed)
 
 SearchEngine::SearchEngine(ResultSink& sink, CancelFlag& cancelFlag)
     : m_sink(sink), m_cancel(cancelFlag), m_lister(std::make_unique<DirectoryLister>())
-{
-}
+{ }
 
 SearchEngine::~SearchEngine() = default;
 
@@ -71,10 +70,9 @@ void SearchEngine::FindChara(const std::string& path)
         return PrintPart(text, first, last);
     };
     std::uint64_t bytes = 0;
-    if (!OpenAndScan(-1, path.c_str(), m_readBuffer, m_readScratch, bytes,
-                     [&](ByteSource& source, text::Encoding encoding) {
-                         m_scanner->Scan(source, encoding, display, print);
-                     }))
+    if (!OpenAndScan(
+            -1, path.c_str(), m_readBuffer, m_readScratch, bytes,
+            [&](ByteSource& source, text::Encoding encoding) { m_scanner->Scan(source, encoding, display, print); }))
         return;
     m_sink.FileDone();
 }

@@ -16,8 +16,8 @@
 namespace textrove::search {
 
 struct SearchRequest {
-    std::string targetDirectory;    // as typed (UTF-8 bytes, used as the path's bytes)
-    std::vector<std::string> words; // as the word list holds them (UTF-8), at most 10, none empty
+    std::string targetDirectory;     // as typed (UTF-8 bytes, used as the path's bytes)
+    std::vector<std::string> words;  // as the word list holds them (UTF-8), at most 10, none empty
 };
 
 // The word list rule for a typed word: upper-cased, cut to 10 code points.
@@ -73,7 +73,7 @@ private:
     std::size_t m_peakHeld = 0;
     std::unique_ptr<FileScanner> m_scanner;
     std::unique_ptr<DirectoryLister> m_lister;
-    std::vector<unsigned char> m_readBuffer;   // FindChara's read block, reused per file
+    std::vector<unsigned char> m_readBuffer;  // FindChara's read block, reused per file
     std::vector<unsigned char> m_readScratch;
     std::string m_shown;  // a record that needed text::ShownAsRecord
 };

@@ -7,10 +7,10 @@
 
 namespace textrove::search {
 
-inline constexpr int kMaxWords = 10;         // slots of the word table
-inline constexpr int kMaxWordLength = 10;    // code points of a word added through the list
-inline constexpr int kDirLevels = 11;        // the target and 10 levels below it
-inline constexpr int kDirEntries = 51;       // entry 0 unused, up to 50 subdirectories
+inline constexpr int kMaxWords = 10;       // slots of the word table
+inline constexpr int kMaxWordLength = 10;  // code points of a word added through the list
+inline constexpr int kDirLevels = 11;      // the target and 10 levels below it
+inline constexpr int kDirEntries = 51;     // entry 0 unused, up to 50 subdirectories
 inline constexpr int kMaxSubdirs = 50;
 
 inline constexpr const char* kHeaderRecord = "検索文字は、";

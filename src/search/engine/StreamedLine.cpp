@@ -14,8 +14,7 @@ using line_bytes::DecodeBytes;
 
 StreamedLine::StreamedLine(std::size_t rereadBlock, std::size_t longestWord)
     : m_rereadBlock(rereadBlock), m_longestWord(longestWord)
-{
-}
+{ }
 
 bool StreamedLine::FindWords(ByteSource& source, const WordSet& words, std::uint64_t start, std::uint64_t end,
                              const CancelFlag& cancel, std::uint32_t& mask)

@@ -34,8 +34,8 @@ public:
     // out; one that stops being readable part-way ends there. False when
     // the sink refused a part. `transcoded`: UTF-8 decoded from another
     // encoding, whose invalid bytes are shown as U+FFFD.
-    bool PrintHit(ByteSource& source, text::Encoding encoding, bool transcoded, std::uint64_t start,
-                  std::uint64_t end, std::string_view word, RecordPrinter& printer);
+    bool PrintHit(ByteSource& source, text::Encoding encoding, bool transcoded, std::uint64_t start, std::uint64_t end,
+                  std::string_view word, RecordPrinter& printer);
 
     // Buffers over `keepBytes` are not kept past their use.
     void Release(std::size_t keepBytes);

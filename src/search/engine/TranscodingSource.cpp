@@ -108,7 +108,8 @@ bool TranscodingSource::ReadAt(std::uint64_t offset, unsigned char* buffer, std:
         const std::uint64_t lo = std::max<std::uint64_t>(from.out, offset + copied);
         const std::uint64_t hi = std::min<std::uint64_t>(from.out + written, offset + n);
         if (lo < hi) {
-            std::memcpy(buffer + (lo - offset), m_rereadOut.data() + (lo - from.out), static_cast<std::size_t>(hi - lo));
+            std::memcpy(buffer + (lo - offset), m_rereadOut.data() + (lo - from.out),
+                        static_cast<std::size_t>(hi - lo));
             copied = static_cast<std::size_t>(hi - offset);
         }
         from.raw += used;

@@ -69,8 +69,7 @@ std::vector<BytePattern> ChooseAnchors(const std::vector<std::vector<BytePattern
             std::size_t shortest = groups[j][0].size();
             for (const auto& g : groups[j]) shortest = std::min(shortest, g.size());
             minLen += shortest;
-            const bool better = bestCount == 0 || minLen > bestMin ||
-                                (minLen == bestMin && count < bestCount);
+            const bool better = bestCount == 0 || minLen > bestMin || (minLen == bestMin && count < bestCount);
             if (better) {
                 bestI = i;
                 bestJ = j + 1;
@@ -130,8 +129,8 @@ Nibbles Union(const Nibbles& a, const Nibbles& b)
 double ByteWeight(unsigned b, text::Encoding encoding)
 {
     // English letter frequencies in per mille, lower case.
-    static constexpr double kLetters[26] = {82, 15, 28, 43, 127, 22, 20, 61, 70, 2, 8, 40, 24,
-                                            67, 75, 19, 1, 60, 63, 91, 28, 10, 24, 2, 20, 1};
+    static constexpr double kLetters[26] = {82, 15, 28, 43, 127, 22, 20, 61, 70, 2,  8, 40, 24,
+                                            67, 75, 19, 1,  60,  63, 91, 28, 10, 24, 2, 20, 1};
     if (b >= 'a' && b <= 'z') return kLetters[b - 'a'] / 2000.0;
     if (b >= 'A' && b <= 'Z') return kLetters[b - 'A'] / 20000.0;
     if (b == ' ' || b == '\r' || b == '\n') return 0.02;
@@ -161,11 +160,9 @@ double Cost(const Nibbles& n, text::Encoding encoding)
     return c;
 }
 
-
 }  // namespace
 
-WordSet::WordSet(const std::vector<std::u32string>& upperWords, text::Encoding encoding)
-    : m_encoding(encoding)
+WordSet::WordSet(const std::vector<std::u32string>& upperWords, text::Encoding encoding) : m_encoding(encoding)
 {
     m_words.reserve(upperWords.size());
     for (const std::u32string& w : upperWords) {
@@ -188,26 +185,30 @@ WordSet::WordSet(const std::vector<std::u32string>& upperWords, text::Encoding e
         m_hasSplit = true;
         for (std::size_t k = 1; k < word.text.size(); ++k) {
             const char32_t c = word.text[k];
-            auto slot = std::find_if(m_preceding.begin(), m_preceding.end(),
-                                     [c](const auto& e) { return e.first == c; });
+            auto slot =
+                std::find_if(m_preceding.begin(), m_preceding.end(), [c](const auto& e) { return e.first == c; });
             if (slot == m_preceding.end()) {
                 m_preceding.emplace_back(c, std::vector<std::string>{});
                 slot = m_preceding.end() - 1;
             }
             for (char32_t x : text::PreImages(word.text[k - 1])) {
                 for (std::string& e : EncodingsOf(x, encoding)) {
-                    if (e.size() == 1) m_lastOne.set(static_cast<unsigned char>(e[0]));
-                    else m_lastTwo.set(static_cast<std::size_t>(static_cast<unsigned char>(e[e.size() - 2])) << 8 |
-                                       static_cast<unsigned char>(e.back()));
+                    if (e.size() == 1)
+                        m_lastOne.set(static_cast<unsigned char>(e[0]));
+                    else
+                        m_lastTwo.set(static_cast<std::size_t>(static_cast<unsigned char>(e[e.size() - 2])) << 8
+                                      | static_cast<unsigned char>(e.back()));
                     if (std::find(slot->second.begin(), slot->second.end(), e) == slot->second.end())
                         slot->second.push_back(std::move(e));
                 }
             }
             for (char32_t x : text::PreImages(c)) {
                 for (const std::string& e : EncodingsOf(x, encoding)) {
-                    if (e.size() == 1) m_firstOne.set(static_cast<unsigned char>(e[0]));
-                    else m_firstTwo.set(static_cast<std::size_t>(static_cast<unsigned char>(e[0])) << 8 |
-                                        static_cast<unsigned char>(e[1]));
+                    if (e.size() == 1)
+                        m_firstOne.set(static_cast<unsigned char>(e[0]));
+                    else
+                        m_firstTwo.set(static_cast<std::size_t>(static_cast<unsigned char>(e[0])) << 8
+                                       | static_cast<unsigned char>(e[1]));
                 }
             }
         }

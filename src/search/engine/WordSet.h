@@ -26,7 +26,6 @@ struct SearchWord {
     std::vector<BytePattern> anchors;
 };
 
-
 class WordSet {
 public:
     WordSet(const std::vector<std::u32string>& upperWords, text::Encoding encoding);
@@ -71,18 +70,17 @@ public:
         return m_firstPair[firstTwo] & m_lastPair[lastTwo];
     }
 
-    bool MaySplitAt(const unsigned char* end, std::size_t before, const unsigned char* start,
-                    std::size_t after) const
+    bool MaySplitAt(const unsigned char* end, std::size_t before, const unsigned char* start, std::size_t after) const
     {
         // One look-up per side where two bytes are there (the usual case);
         // the side after the break rejects most breaks, so it goes first.
         if (before >= 2 && after >= 2)
-            return m_firstPair[static_cast<std::size_t>(start[0]) << 8 | start[1]] &&
-                   m_lastPair[static_cast<std::size_t>(end[-2]) << 8 | end[-1]];
-        const bool last = m_lastOne[end[-1]] ||
-                          (before >= 2 && m_lastTwo[static_cast<std::size_t>(end[-2]) << 8 | end[-1]]);
-        return last && (m_firstOne[start[0]] ||
-                        (after >= 2 && m_firstTwo[static_cast<std::size_t>(start[0]) << 8 | start[1]]));
+            return m_firstPair[static_cast<std::size_t>(start[0]) << 8 | start[1]]
+                && m_lastPair[static_cast<std::size_t>(end[-2]) << 8 | end[-1]];
+        const bool last =
+            m_lastOne[end[-1]] || (before >= 2 && m_lastTwo[static_cast<std::size_t>(end[-2]) << 8 | end[-1]]);
+        return last
+            && (m_firstOne[start[0]] || (after >= 2 && m_firstTwo[static_cast<std::size_t>(start[0]) << 8 | start[1]]));
     }
 
 private:

@@ -22,32 +22,22 @@
 #include "main/MainForm.h"
 #include "results/Form_SerchAns.h"
 #include "search/engine/SearchEngine.h"
-#include "ui/Prompts.h"
+#include "support/ConfigHome.h"
+#include "support/FakePrompts.h"
 
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace guitest {
 
-// XDG_CONFIG_HOME points at a fresh directory while the object lives; the
-// browser's last answer is cleared on both ends.
-class ScopedConfigHome {
+// A private settings location; the browser's last answer is cleared on both ends.
+class ScopedConfigHome : public testsupport::ConfigHome {
 public:
-    ScopedConfigHome() : m_had(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")), m_old(qgetenv("XDG_CONFIG_HOME"))
-    {
-        qputenv("XDG_CONFIG_HOME", m_dir.path().toUtf8());
-        CommonModule::SelectedPath.clear();
-    }
-    ~ScopedConfigHome()
-    {
-        m_had ? qputenv("XDG_CONFIG_HOME", m_old) : qunsetenv("XDG_CONFIG_HOME");
-        CommonModule::SelectedPath.clear();
-    }
-    bool IsValid() const { return m_dir.isValid(); }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_had;
-    QByteArray m_old;
+    ScopedConfigHome() { CommonModule::SelectedPath.clear(); }
+    ~ScopedConfigHome() { CommonModule::SelectedPath.clear(); }
+    bool IsValid() const { return true; }
 };
 
 inline void WriteFile(const QString& root, const QString& relative, const QByteArray& bytes)
@@ -59,34 +49,13 @@ inline void WriteFile(const QString& root, const QString& relative, const QByteA
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-struct RecordedMessage {
-    QString title, text;
-    QMessageBox::Icon icon;
-};
-
-class RecordingPrompts : public Prompts {
-public:
-    QString AskSaveFileName(QWidget*, const QString&, const QStringList&, const QString&) override
-    {
-        return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
-    }
-    void Message(QWidget*, const QString& title, const QString& text, QMessageBox::Icon icon) override
-    {
-        messages.push_back({title, text, icon});
-        if (onMessage)
-            onMessage();  // runs while the "box" is up
-    }
-    std::vector<RecordedMessage> messages;
-    std::function<void()> onMessage;
-    QStringList saveNames;  // answers of the save dialog, in order
-};
+using RecordingPrompts = testsupport::FakePrompts;
 
 // The text a search appends: each record as CR LF + record.
 inline QString Records(const QStringList& records)
 {
     QString text;
-    for (const QString& record : records)
-        text += QStringLiteral("\r\n") + record;
+    for (const QString& record : records) text += QStringLiteral("\r\n") + record;
     return text;
 }
 
@@ -95,12 +64,14 @@ inline textrove::search::SearchRequest RequestFor(const QString& directory, cons
 {
     textrove::search::SearchRequest request;
     request.targetDirectory = directory.toStdString();
-    for (const QString& word : words)
-        request.words.push_back(textrove::search::WordAsAdded(word.toStdString()));
+    for (const QString& word : words) request.words.push_back(textrove::search::WordAsAdded(word.toStdString()));
     return request;
 }
 
-inline QString Banner(const QString& path) { return "----- ファイル名 : " + path + " -----"; }
+inline QString Banner(const QString& path)
+{
+    return "----- ファイル名 : " + path + " -----";
+}
 
 // Runs `answer` on the folder browser once it is shown modally. When none
 // appears within five seconds every open dialog is rejected, so a test fails
@@ -116,8 +87,7 @@ inline void AnswerNextBrowser(std::function<void(Directory参照&)> answer, bool
             AnswerNextBrowser(answer, answered, tries - 1);
         } else {
             for (QWidget* widget : QApplication::topLevelWidgets())
-                if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
-                    dialog->reject();
+                if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible()) dialog->reject();
         }
     });
 }

@@ -3,8 +3,8 @@
 #include <QScrollBar>
 #include <QTextBrowser>
 
-#include "GuiTestSupport.h"
 #include "main/HelpWindow.h"
+#include "support/GuiFixture.h"
 
 namespace guitest {
 namespace {
@@ -42,8 +42,7 @@ TEST_F(HelpWindowTest, DocumentThatCannotBeReadIsReported)
 TEST_F(HelpWindowTest, OneWindowReloadedAtContents)
 {
     QByteArray page = "<html><head><meta charset=\"utf-8\"></head><body><h1>目次 one</h1>";
-    for (int i = 0; i < 300; ++i)
-        page += "<p>paragraph " + QByteArray::number(i) + "</p>";
+    for (int i = 0; i < 300; ++i) page += "<p>paragraph " + QByteArray::number(i) + "</p>";
     WriteFile(Root(), "doc.hlp", page);
     HelpWindow::SetDocumentPath(Root() + "/doc.hlp");
 

@@ -2,8 +2,8 @@
 #include <QLabel>
 #include <QScreen>
 
-#include "GuiTestSupport.h"
 #include "main/Version.h"
+#include "support/GuiFixture.h"
 
 namespace guitest {
 namespace {
@@ -34,7 +34,8 @@ TEST_F(VersionTest, SameContentsAtEveryOpeningOkAnswersEnterNotEscape)
             const QPoint offCentre = box->frameGeometry().center() - box->screen()->availableGeometry().center();
             seen.push_back({box->windowTitle(), label("Label1"), label("Label2"), ok->text(),
                             QStringLiteral("default %1 focus %2 centred %3")
-                                .arg(ok->isDefault()).arg(box->focusWidget() == ok)
+                                .arg(ok->isDefault())
+                                .arg(box->focusWidget() == ok)
                                 .arg(offCentre.manhattanLength() <= 2)});
             QTest::keyClick(box, Qt::Key_Escape);
             EXPECT_TRUE(box->isVisible()) << "Escape does not close the box";
@@ -45,8 +46,9 @@ TEST_F(VersionTest, SameContentsAtEveryOpeningOkAnswersEnterNotEscape)
         EXPECT_TRUE(m_frame->findChildren<Version*>().isEmpty()) << "destroyed when closed";
     }
     ASSERT_EQ(seen.size(), 3u);
-    EXPECT_EQ(seen[0], (QStringList{QStringLiteral("バージョン情報"), QStringLiteral("Textrove Ver1.0 for Windows95"),
-                                    seen[0][2], QStringLiteral("ＯＫ"), "default 1 focus 1 centred 1"}));
+    EXPECT_EQ(seen[0],
+              (QStringList{QStringLiteral("バージョン情報"), QStringLiteral("Textrove Ver1.0 for Windows95"),
+                           seen[0][2], QStringLiteral("ＯＫ"), "default 1 focus 1 centred 1"}));
     EXPECT_FALSE(seen[0][2].isEmpty() || seen[0][2].contains('\n')) << "a one-line notice";
     EXPECT_EQ(seen[1], seen[0]);
     EXPECT_EQ(seen[2], seen[0]);

@@ -9,7 +9,7 @@
 
 #include "search/Form_SerchDialog.h"
 #include "search/engine/SearchEngine.h"
-#include "GuiTestSupport.h"
+#include "support/GuiFixture.h"
 
 namespace guitest {
 namespace {
@@ -26,7 +26,7 @@ QString EngineText(const QString& root, const QStringList& words)
     return QString::fromStdString(sink.text);
 }
 
-class SearchDeliveryTest : public FrameFixture {};
+class SearchDeliveryTest : public FrameFixture { };
 
 // Every delivery makes the pane lay out its view again; one per file would
 // keep the window's thread busy for the whole search.
@@ -37,8 +37,7 @@ TEST_F(SearchDeliveryTest, ManyFilesWithHitsArriveInFewBatchesAndInWalkOrder)
         body += "filler line without the word, number " + QByteArray::number(line) + "\n";
     body += "xyz and ABC at the end\n";
     constexpr int kFiles = 1200;
-    for (int i = 0; i < kFiles; ++i)
-        WriteFile(Root(), QStringLiteral("d%1/f%2.txt").arg(i % 24).arg(i), body);
+    for (int i = 0; i < kFiles; ++i) WriteFile(Root(), QStringLiteral("d%1/f%2.txt").arg(i % 24).arg(i), body);
     const QStringList words = {"abc", "xyz"};
     AddWords(words);
     SetTarget(Root());

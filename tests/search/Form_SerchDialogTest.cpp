@@ -15,11 +15,11 @@
 #include <fstream>
 #include <optional>
 
-#include "GuiTestSupport.h"
 #include "results/FileOpener.h"
 #include "results/ResultContextMenu.h"
 #include "results/ResultFileBlocks.h"
 #include "search/Form_SerchDialog.h"
+#include "support/GuiFixture.h"
 
 namespace guitest {
 namespace {
@@ -41,11 +41,21 @@ protected:
         AddWords({"abc", "検索"});
         SetTarget(Root());
         return {QStringLiteral("検索文字は、  ABC  検索"),
-                QString(), Banner(Root() + "/a.txt"), QStringLiteral("ABC :has abc here"),
-                QString(), Banner(Root() + "/sub/b.txt"), QStringLiteral("ABC :c yy"),
-                QString(), Banner(Root() + "/sub/deeper/c.txt"), QStringLiteral("検索 :全文検索"),
-                QString(), Banner(Root() + "/sub/deeper/d/d.txt"), QStringLiteral("検索 :検索です"),
-                QString(), Banner(Root() + "/sub/deeper/d/e/e.txt"), QStringLiteral("検索 :検索です")};
+                QString(),
+                Banner(Root() + "/a.txt"),
+                QStringLiteral("ABC :has abc here"),
+                QString(),
+                Banner(Root() + "/sub/b.txt"),
+                QStringLiteral("ABC :c yy"),
+                QString(),
+                Banner(Root() + "/sub/deeper/c.txt"),
+                QStringLiteral("検索 :全文検索"),
+                QString(),
+                Banner(Root() + "/sub/deeper/d/d.txt"),
+                QStringLiteral("検索 :検索です"),
+                QString(),
+                Banner(Root() + "/sub/deeper/d/e/e.txt"),
+                QStringLiteral("検索 :検索です")};
     }
     Form_SerchDialog* OpenDialog() const { return m_frame->findChild<Form_SerchDialog*>(); }
 };
@@ -89,8 +99,7 @@ TEST_F(SearchDialogTest, EscapeCancelsWithoutClosingAndNextRunStartsCleared)
     for (int line = 0; line < 40; ++line)
         body += "filler line without the word, number " + QByteArray::number(line) + "\n";
     body += "ABC at the end\n";
-    for (int i = 0; i < kFiles; ++i)
-        WriteFile(Root(), QStringLiteral("many/f%1.txt").arg(i), body);
+    for (int i = 0; i < kFiles; ++i) WriteFile(Root(), QStringLiteral("many/f%1.txt").arg(i), body);
 
     Form_SerchDialog dialog(m_frame.get(), RequestFor(Root() + "/", {"abc"}), Pane(), *m_prompts);
     auto* cancel = dialog.findChild<QPushButton*>(QStringLiteral("Cancel"));
@@ -100,8 +109,7 @@ TEST_F(SearchDialogTest, EscapeCancelsWithoutClosingAndNextRunStartsCleared)
     bool pressed = false;
     // Cancel once first.txt's block is in the pane, while the many files still wait.
     QObject::connect(Pane().SerchAns()->document(), &QTextDocument::contentsChanged, &dialog, [&] {
-        if (pressed || !Pane().Text().contains(QStringLiteral("ABC :abc first")))
-            return;
+        if (pressed || !Pane().Text().contains(QStringLiteral("ABC :abc first"))) return;
         pressed = true;
         // Sent to the button, as if it had the focus; what it ignores goes on to the dialog.
         QTest::keyClick(cancel, Qt::Key_Return);
@@ -117,13 +125,13 @@ TEST_F(SearchDialogTest, EscapeCancelsWithoutClosingAndNextRunStartsCleared)
     ASSERT_TRUE(pressed);
 
     const QString text = Pane().Text();
-    EXPECT_TRUE(text.startsWith(Records({QStringLiteral("検索文字は、  ABC"), QString(),
-                                         Banner(Root() + "/first.txt"), QStringLiteral("ABC :abc first")})));
+    EXPECT_TRUE(text.startsWith(Records({QStringLiteral("検索文字は、  ABC"), QString(), Banner(Root() + "/first.txt"),
+                                         QStringLiteral("ABC :abc first")})));
     // The flag is seen before the next file, unless the worker had already
     // walked every file by the time the key arrived (it is that fast).
     if (text.count(QStringLiteral("----- ファイル名 : ")) < kFiles + 1) {
-        EXPECT_TRUE(text.endsWith(QStringLiteral("\r\nABC :ABC at the end\r\n") + kAbortRecord) ||
-                    text.endsWith(QStringLiteral("ABC :abc first\r\n") + kAbortRecord))
+        EXPECT_TRUE(text.endsWith(QStringLiteral("\r\nABC :ABC at the end\r\n") + kAbortRecord)
+                    || text.endsWith(QStringLiteral("ABC :abc first\r\n") + kAbortRecord))
             << "the abort record follows a complete file block";
         EXPECT_EQ(text.count(kAbortRecord), 1);
     } else {
@@ -138,9 +146,10 @@ TEST_F(SearchDialogTest, EscapeCancelsWithoutClosingAndNextRunStartsCleared)
     WriteFile(Root(), "again/one.txt", "abc\n");
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(progress->toPlainText(), Root() + "/again/one.txt") << "the last file scanned is shown";
-    EXPECT_EQ(Pane().Text(), Records({QStringLiteral("検索文字は、  ABC"), QString(), Banner(Root() + "/first.txt"),
-                                      QStringLiteral("ABC :abc first"), QString(),
-                                      Banner(Root() + "/again/one.txt"), QStringLiteral("ABC :abc")}));
+    EXPECT_EQ(Pane().Text(),
+              Records({QStringLiteral("検索文字は、  ABC"), QString(), Banner(Root() + "/first.txt"),
+                       QStringLiteral("ABC :abc first"), QString(), Banner(Root() + "/again/one.txt"),
+                       QStringLiteral("ABC :abc")}));
 }
 
 // A full pane: the record that does not fit is refused on the worker, its
@@ -152,16 +161,21 @@ TEST_F(SearchDialogTest, FullPaneReportsAndEndsSearch)
     AddWords({"abc"});
     SetTarget(Root());
     const QString header = QStringLiteral("検索文字は、  ABC");
-    const QStringList all = {header, QString(), Banner(Root() + "/a.txt"), QStringLiteral("ABC :abc one"),
-                             QString(), Banner(Root() + "/sub/b.txt"), QStringLiteral("ABC :two abc")};
+    const QStringList all = {header,
+                             QString(),
+                             Banner(Root() + "/a.txt"),
+                             QStringLiteral("ABC :abc one"),
+                             QString(),
+                             Banner(Root() + "/sub/b.txt"),
+                             QStringLiteral("ABC :two abc")};
     const qsizetype fullSize = Records(all).size();  // all BMP: one unit per character
 
     const struct {
         const char* why;
-        QString typed;              // the user's text in the pane before the search
-        qsizetype room;             // characters the search may add
-        int lastRecord;             // records [0, lastRecord) of `all` get in
-        int failures;               // -1: at least one
+        QString typed;   // the user's text in the pane before the search
+        qsizetype room;  // characters the search may add
+        int lastRecord;  // records [0, lastRecord) of `all` get in
+        int failures;    // -1: at least one
     } rows[] = {
         {"the very last record is one character too long", {}, fullSize - 1, 6, 1},
         {"exactly full is not a failure", {}, fullSize, 7, 0},
@@ -184,12 +198,11 @@ TEST_F(SearchDialogTest, FullPaneReportsAndEndsSearch)
             EXPECT_EQ(int(m_prompts->messages.size()), row.failures);
         else
             EXPECT_GE(m_prompts->messages.size(), 1u);
-        for (const RecordedMessage& message : m_prompts->messages) {
+        for (const RecordingPrompts::Box& message : m_prompts->messages) {
             EXPECT_EQ(message.text, QStringLiteral("結果表示領域がいっぱいです。"));
             EXPECT_EQ(message.icon, QMessageBox::Critical);
         }
-        if (!shown.isEmpty())
-            EXPECT_EQ(shown.first(), expected) << "records before the failure are shown first";
+        if (!shown.isEmpty()) EXPECT_EQ(shown.first(), expected) << "records before the failure are shown first";
     }
 }
 
@@ -232,15 +245,17 @@ TEST_F(SearchDialogTest, SavedAndCopiedResultIsTheCompanionOutput)
         QByteArray after;  // what follows "needle" on the hit line
         QByteArray shown;  // how the companion shows it
     } rows[] = {
-        {"ls.txt", "\xE2\x80\xA8ls", kFffd + "ls"},      // U+2028: a break inside the widget's line
-        {"ps.txt", "\xE2\x80\xA9ps", kFffd + "ps"},      // U+2029: a new block
-        {"fdd0.txt", "\xEF\xB7\x90" "f", kFffd + "f"},   // U+FDD0: the widget's frame mark, a new block
+        {"ls.txt", "\xE2\x80\xA8ls", kFffd + "ls"},  // U+2028: a break inside the widget's line
+        {"ps.txt", "\xE2\x80\xA9ps", kFffd + "ps"},  // U+2029: a new block
+        {"fdd0.txt",
+         "\xEF\xB7\x90"
+         "f",
+         kFffd + "f"},                                                // U+FDD0: the widget's frame mark, a new block
         {"kept.txt", QByteArray("\xC2\x85\x0B\x0C\xC2\xA0\x00k", 9),  // NEL, VT, FF, no-break space, NUL
          QByteArray("\xC2\x85\x0B\x0C\xC2\xA0\x00k", 9)},
         {"cr\nlf.txt", " in a file named with LF", " in a file named with LF"},
     };
-    for (const auto& row : rows)
-        WriteFile(Root(), QString::fromUtf8(row.name), "line\nneedle" + row.after + "\nend\n");
+    for (const auto& row : rows) WriteFile(Root(), QString::fromUtf8(row.name), "line\nneedle" + row.after + "\nend\n");
     AddWords({"needle"});
     SetTarget(Root());
 
@@ -276,8 +291,7 @@ TEST_F(SearchDialogTest, SavedAndCopiedResultIsTheCompanionOutput)
 // Destroying the dialog mid-search joins the worker; nothing arrives later.
 TEST_F(SearchDialogTest, DestroyingDialogStopsWorker)
 {
-    for (int i = 0; i < 300; ++i)
-        WriteFile(Root(), QStringLiteral("d%1/f%2.txt").arg(i % 40).arg(i), "abc\nabc\n");
+    for (int i = 0; i < 300; ++i) WriteFile(Root(), QStringLiteral("d%1/f%2.txt").arg(i % 40).arg(i), "abc\nabc\n");
 
     auto* dialog = new Form_SerchDialog(m_frame.get(), RequestFor(Root(), {"abc"}), Pane(), *m_prompts);
     QPointer<Form_SerchDialog> guard(dialog);
@@ -293,7 +307,7 @@ TEST_F(SearchDialogTest, DestroyingDialogStopsWorker)
 // Records what it is asked to open instead of asking the desktop.
 class RecordingOpener : public FileOpener {
 public:
-    RecordingOpener(QList<QUrl>& urls, bool succeeds) : m_urls(urls), m_succeeds(succeeds) {}
+    RecordingOpener(QList<QUrl>& urls, bool succeeds) : m_urls(urls), m_succeeds(succeeds) { }
     bool Open(const QUrl& url) override
     {
         m_urls << url;
@@ -332,14 +346,19 @@ TEST_F(SearchDialogTest, OpenCommandsActOnTheFileBlockUnderTheMouse)
     ASSERT_TRUE(Pane().AppendRecords({kAbortRecord}, nullptr));
     const QByteArray plain = QFile::encodeName(Root()) + "/plain.txt";
     const QString header = QStringLiteral("検索文字は、  ABC");
-    const QStringList once = {QString(), Banner(Root() + "/plain.txt"), QStringLiteral("ABC :abc"),
-                              QString(), Banner(Root() + QStringLiteral("/sub dir/a b 日本\uFFFD.txt")),
-                              QStringLiteral("ABC :abc one"), QStringLiteral("ABC :c two")};
-    ASSERT_EQ(Pane().Text(), Records(QStringList{header} + once + QStringList{header} + once + QStringList{kAbortRecord}));
+    const QStringList once = {QString(),
+                              Banner(Root() + "/plain.txt"),
+                              QStringLiteral("ABC :abc"),
+                              QString(),
+                              Banner(Root() + QStringLiteral("/sub dir/a b 日本\uFFFD.txt")),
+                              QStringLiteral("ABC :abc one"),
+                              QStringLiteral("ABC :c two")};
+    ASSERT_EQ(Pane().Text(),
+              Records(QStringList{header} + once + QStringList{header} + once + QStringList{kAbortRecord}));
 
     // Line by line: the header, empty lines and the abort record belong to no file.
     const QList<std::optional<QByteArray>> owner = {std::nullopt, std::nullopt, std::nullopt, plain, plain,
-                                                    std::nullopt, odd, odd, odd};
+                                                    std::nullopt, odd,          odd,          odd};
     QList<std::optional<QByteArray>> expected = owner + owner.mid(1);
     expected << std::nullopt;
     QTextBlock block = Pane().SerchAns()->document()->begin();
@@ -351,7 +370,10 @@ TEST_F(SearchDialogTest, OpenCommandsActOnTheFileBlockUnderTheMouse)
     ResultContextMenu& menus = *Pane().ContextMenu();
     menus.SetOpener(std::make_unique<RecordingOpener>(opened, true));
     auto pointOf = [&](int line) {
-        return Pane().SerchAns()->cursorRect(QTextCursor(Pane().SerchAns()->document()->findBlockByNumber(line))).center();
+        return Pane()
+            .SerchAns()
+            ->cursorRect(QTextCursor(Pane().SerchAns()->document()->findBlockByNumber(line)))
+            .center();
     };
     auto action = [](QMenu& menu, const char* name) { return menu.findChild<QAction*>(QString::fromLatin1(name)); };
     {
@@ -371,7 +393,8 @@ TEST_F(SearchDialogTest, OpenCommandsActOnTheFileBlockUnderTheMouse)
     EXPECT_EQ(OpenedPath(opened[1]), QFile::encodeName(Root()) + "/sub dir");
     {
         const std::unique_ptr<QMenu> menu(menus.CreateMenu(pointOf(1)));
-        EXPECT_FALSE(action(*menu, "SerchAns_OpenFile")->isEnabled() || action(*menu, "SerchAns_OpenFolder")->isEnabled())
+        EXPECT_FALSE(action(*menu, "SerchAns_OpenFile")->isEnabled()
+                     || action(*menu, "SerchAns_OpenFolder")->isEnabled())
             << "the header line";
     }
 
@@ -379,7 +402,8 @@ TEST_F(SearchDialogTest, OpenCommandsActOnTheFileBlockUnderTheMouse)
     menus.SetOpener(std::make_unique<RecordingOpener>(opened, false));
     menus.SerchAns_OpenFile(odd);
     ASSERT_EQ(m_prompts->messages.size(), 1u);
-    EXPECT_EQ(m_prompts->messages[0].text, QStringLiteral("開けませんでした: ") + Root() + QStringLiteral("/sub dir/a b 日本\uFFFD.txt"));
+    EXPECT_EQ(m_prompts->messages[0].text,
+              QStringLiteral("開けませんでした: ") + Root() + QStringLiteral("/sub dir/a b 日本\uFFFD.txt"));
     EXPECT_EQ(m_prompts->messages[0].icon, QMessageBox::Critical);
 
     // The user edits the first odd banner: its block no longer says which
@@ -389,8 +413,9 @@ TEST_F(SearchDialogTest, OpenCommandsActOnTheFileBlockUnderTheMouse)
     edit.insertText(QStringLiteral("x"));
     QTextCursor(Pane().SerchAns()->document()->findBlockByNumber(12)).insertText(QStringLiteral("typed "));
     block = Pane().SerchAns()->document()->findBlockByNumber(6);
-    EXPECT_EQ(QList<std::optional<QByteArray>>({ResultFileBlocks::PathAt(block), ResultFileBlocks::PathAt(block.next()),
-                                                ResultFileBlocks::PathAt(Pane().SerchAns()->document()->findBlockByNumber(12))}),
+    EXPECT_EQ(QList<std::optional<QByteArray>>(
+                  {ResultFileBlocks::PathAt(block), ResultFileBlocks::PathAt(block.next()),
+                   ResultFileBlocks::PathAt(Pane().SerchAns()->document()->findBlockByNumber(12))}),
               QList<std::optional<QByteArray>>({std::nullopt, std::nullopt, plain}));
 }
 

@@ -1,5 +1,5 @@
 // Matching rules and the result text of one file.
-#include "SearchTestSupport.h"
+#include "search/engine/EngineTestSupport.h"
 #include "search/engine/FileScanner.h"
 
 namespace enginetest {
@@ -12,9 +12,12 @@ struct HitRow {
     Strings hits;  // empty: the file leaves no trace
 };
 
-void PrintTo(const HitRow& row, std::ostream* os) { *os << row.why; }
+void PrintTo(const HitRow& row, std::ostream* os)
+{
+    *os << row.why;
+}
 
-class Hits : public ::testing::TestWithParam<HitRow> {};
+class Hits : public ::testing::TestWithParam<HitRow> { };
 
 TEST_P(Hits, Records)
 {
@@ -31,14 +34,17 @@ INSTANTIATE_TEST_SUITE_P(
         HitRow{"split word and in-line hit: two identical records", "zab\ncabc\n", {"ABC"}, {"ABC :cabc", "ABC :cabc"}},
         HitRow{"one-character word never straddles", "a\nb\n", {"AB"}, {"AB :b"}},
         HitRow{"one-character word only inside a line", "xa\nay\n", {"A"}, {"A :xa", "A :ay"}},
-        HitRow{"two words in a line: list order, not line order", "xyz abc\n", {"ABC", "XYZ"},
+        HitRow{"two words in a line: list order, not line order",
+               "xyz abc\n",
+               {"ABC", "XYZ"},
                {"ABC :xyz abc", "XYZ :xyz abc"}},
         HitRow{"one word three times: one record", "abc abc abc\n", {"ABC"}, {"ABC :abc abc abc"}},
-        HitRow{"lower-case word finds mixed case; line shown as written", "The AbC here\n", {"abc"},
+        HitRow{"lower-case word finds mixed case; line shown as written",
+               "The AbC here\n",
+               {"abc"},
                {"ABC :The AbC here"}},
         HitRow{"two hits in one file: one banner", "abc\nno\nabc2\n", {"ABC"}, {"ABC :abc", "ABC :abc2"}},
-        HitRow{"no hits: no trace", "nothing here\n", {"ABC"}, {}},
-        HitRow{"empty file", "", {"ABC"}, {}},
+        HitRow{"no hits: no trace", "nothing here\n", {"ABC"}, {}}, HitRow{"empty file", "", {"ABC"}, {}},
         HitRow{"an empty line between breaks the straddle", "ab\n\nc\n", {"ABC"}, {}},
         HitRow{"straddle across CR LF (one break, no empty line)", "ab\r\nc\r\n", {"ABC"}, {"ABC :c"}},
         HitRow{"straddle across CR alone", "ab\rc", {"ABC"}, {"ABC :c"}},
@@ -46,20 +52,37 @@ INSTANTIATE_TEST_SUITE_P(
         HitRow{"last line without terminator", "x\nlast abc", {"ABC"}, {"ABC :last abc"}},
         HitRow{"word longer than both lines together", "ab\ncd\n", {"ABCDE"}, {}},
         HitRow{"straddle must reach into the line", "abcd\ne\n", {"CDE"}, {"CDE :e"}},
-        HitRow{"word longer than the list allows", "x" + kSixteen + "y\n", {kSixteen}, {kSixteen + " :x" + kSixteen + "y"}},
+        HitRow{"word longer than the list allows",
+               "x" + kSixteen + "y\n",
+               {kSixteen},
+               {kSixteen + " :x" + kSixteen + "y"}},
         HitRow{"NUL bytes are characters", std::string("a\0bc\n", 5), {"BC"}, {"BC :" + std::string("a\0bc", 4)}},
         HitRow{"full-width letters fold", "ｘａｂｃ\n", {"ａｂｃ"}, {"ＡＢＣ :ｘａｂｃ"}},
-        HitRow{"UTF-8 with BOM: BOM not in the line", "\xEF\xBB\xBF" "abc \xC3\xA9\n", {"ABC"}, {"ABC :abc \xC3\xA9"}},
+        HitRow{"UTF-8 with BOM: BOM not in the line",
+               "\xEF\xBB\xBF"
+               "abc \xC3\xA9\n",
+               {"ABC"},
+               {"ABC :abc \xC3\xA9"}},
         HitRow{"UTF-8 without BOM", "caf\xC3\xA9 ABC\n", {"CAFÉ"}, {"CAFÉ :caf\xC3\xA9 ABC"}},
-        HitRow{"Shift-JIS line decoded in the record", "\x8C\x9F\x8D\xF5\x95\xB6\x8E\x9A\r\n", {"検索"},
+        HitRow{"Shift-JIS line decoded in the record",
+               "\x8C\x9F\x8D\xF5\x95\xB6\x8E\x9A\r\n",
+               {"検索"},
                {"検索 :検索文字"}},
         HitRow{"Shift-JIS straddle", "\x8C\x9F\r\n\x8D\xF5\r\n", {"検索"}, {"検索 :索"}},
         HitRow{"trail byte 0x5C is no backslash", "\x83\x5C\n", {"\\"}, {}},
         HitRow{"trail byte 'a' is no letter A", "\x83\x61\x83\x41\n", {"A"}, {}},
         HitRow{"so followed by a real backslash", "\x83\x5C\\\n", {"\\"}, {"\\ :ソ\\"}},
-        HitRow{"invalid Shift-JIS never matches, shown as U+FFFD", "\x81 a\xFF" "b\n", {" A"},
-               {" A :\xEF\xBF\xBD a\xEF\xBF\xBD" "b"}},
-        HitRow{"no word joins across an unassigned pair", "\x85\x40" "BC\n", {"@BC"}, {}},
+        HitRow{"invalid Shift-JIS never matches, shown as U+FFFD",
+               "\x81 a\xFF"
+               "b\n",
+               {" A"},
+               {" A :\xEF\xBF\xBD a\xEF\xBF\xBD"
+                "b"}},
+        HitRow{"no word joins across an unassigned pair",
+               "\x85\x40"
+               "BC\n",
+               {"@BC"},
+               {}},
         HitRow{"CP932 duplicate encodings both match", "\x87\x90 \x81\xE0\n", {"≒ ≒"}, {"≒ ≒ :≒ ≒"}},
         HitRow{"word holding a line feed never matches", "a\nb\n", {"A\nB"}, {}},
         HitRow{"UTF-16LE line decoded in the record", Utf16(u"x\r\n検索です\r\n"), {"検索"}, {"検索 :検索です"}},
@@ -67,20 +90,43 @@ INSTANTIATE_TEST_SUITE_P(
         HitRow{"UTF-16: full-width ａ found by Ａ", Utf16(u"\uFF41\uFF42"), {"ＡＢ"}, {"ＡＢ :ａｂ"}},
         HitRow{"UTF-16: a 0x0A byte inside a unit ends no line", Utf16(u"\u010Aab"), {"ċa"}, {"ĊA :Ċab"}},
         HitRow{"UTF-16: unpaired surrogate never matched, shown as U+FFFD",
-               std::string("\xFF\xFE" "a\0\x3D\xD8" "b\0a\0", 10), {"ab", "\uFFFD", "ba"}, {"BA :a\uFFFDba"}},
-        HitRow{"UTF-16: final odd byte", std::string("\xFF\xFE" "a\0" "b", 5), {"a"}, {"A :a\uFFFD"}},
-        HitRow{"EUC-JP line decoded in the record", "\xA4\xB3\xA4\xEC\xA4\xCF\xB8\xA1\xBA\xF7\n", {"検索"},
+               std::string("\xFF\xFE"
+                           "a\0\x3D\xD8"
+                           "b\0a\0",
+                           10),
+               {"ab", "\uFFFD", "ba"},
+               {"BA :a\uFFFDba"}},
+        HitRow{"UTF-16: final odd byte",
+               std::string("\xFF\xFE"
+                           "a\0"
+                           "b",
+                           5),
+               {"a"},
+               {"A :a\uFFFD"}},
+        HitRow{"EUC-JP line decoded in the record",
+               "\xA4\xB3\xA4\xEC\xA4\xCF\xB8\xA1\xBA\xF7\n",
+               {"検索"},
                {"検索 :これは検索"}},
         HitRow{"EUC-JP straddle", "\xA4\xA2\xB8\xA1\r\n\xBA\xF7\r\n", {"検索"}, {"検索 :索"}},
-        HitRow{"EUC-JP: full-width ａ found by Ａ, half-width katakana", "\xA4\xA2\xA3\xE1\x8E\xB1\n", {"Ａｱ"},
+        HitRow{"EUC-JP: full-width ａ found by Ａ, half-width katakana",
+               "\xA4\xA2\xA3\xE1\x8E\xB1\n",
+               {"Ａｱ"},
                {"Ａｱ :あａｱ"}},
-        HitRow{"EUC-JP: an unassigned character never matches, shown as U+FFFD", "\xA4\xA2\xA9\xA1\xA4\xA4\n",
-               {"あ\uFFFDい", "あ"}, {"あ :あ\uFFFDい"}},
-        HitRow{"ISO-2022-JP: the kanji set lasts across the break of a straddle", "\x1B$B8!\n:w\x1B(B\n", {"検索"},
+        HitRow{"EUC-JP: an unassigned character never matches, shown as U+FFFD",
+               "\xA4\xA2\xA9\xA1\xA4\xA4\n",
+               {"あ\uFFFDい", "あ"},
+               {"あ :あ\uFFFDい"}},
+        HitRow{"ISO-2022-JP: the kanji set lasts across the break of a straddle",
+               "\x1B$B8!\n:w\x1B(B\n",
+               {"検索"},
                {"検索 :索"}},
-        HitRow{"ISO-2022-JP: JIS Roman and half-width katakana", "\x1B$B$\"\x1B(J\\\x1B(I1\x1B(B\n", {"¥ｱ"},
+        HitRow{"ISO-2022-JP: JIS Roman and half-width katakana",
+               "\x1B$B$\"\x1B(J\\\x1B(I1\x1B(B\n",
+               {"¥ｱ"},
                {"¥ｱ :あ¥ｱ"}},
-        HitRow{"ISO-2022-JP: an unknown escape is invalid, not skipped", "\x1B$B#a\x1B(Ba\x1B(Kb\n", {"ab", "ａa"},
+        HitRow{"ISO-2022-JP: an unknown escape is invalid, not skipped",
+               "\x1B$B#a\x1B(Ba\x1B(Kb\n",
+               {"ab", "ａa"},
                {"ＡA :ａa\uFFFDb"}}));
 
 TEST(Scan, LongLinesAcrossBlockBoundaries)

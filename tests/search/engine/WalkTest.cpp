@@ -3,7 +3,7 @@
 #include <chrono>
 #include <future>
 
-#include "SearchTestSupport.h"
+#include "search/engine/EngineTestSupport.h"
 #include "search/engine/FileScanner.h"
 #include "search/engine/PseudoFileSystems.h"
 
@@ -152,7 +152,7 @@ TEST(WalkSkips, PseudoFileSystemTypes)
         EXPECT_TRUE(textrove::search::IsPseudoFileSystemType(type)) << type;
     for (const char* type : {"ext4", "tmpfs", "ramfs", "autofs", "nfs", "fuse.sshfs", "", "PROC"})
         EXPECT_FALSE(textrove::search::IsPseudoFileSystemType(type)) << type;
-    EXPECT_TRUE(textrove::search::IsPseudoFileSystemMagic(0x9fa0));    // proc
+    EXPECT_TRUE(textrove::search::IsPseudoFileSystemMagic(0x9fa0));       // proc
     EXPECT_FALSE(textrove::search::IsPseudoFileSystemMagic(0x01021994));  // tmpfs
     EXPECT_FALSE(textrove::search::IsPseudoFileSystemMagic(0));
 }
@@ -170,12 +170,18 @@ TEST(Cancellation, FlagRaisedWithTheFirstHit)
         Strings words, after;  // records after the banner
     };
     for (const Row& row : std::vector<Row>{
-             {"the walk stops before the next file", {{"f1", two}, {"f2", two}, {"f3", two}}, {"HIT"},
+             {"the walk stops before the next file",
+              {{"f1", two}, {"f2", two}, {"f3", two}},
+              {"HIT"},
               {"HIT :hit one", kAbortRecord}},
              {"no abort record when no file is left", {{"only", two}}, {"HIT"}, {"HIT :hit one"}},
-             {"every record of the line still comes", {{"f", "hit hot\nhit hot\n"}}, {"HIT", "HOT"},
+             {"every record of the line still comes",
+              {{"f", "hit hot\nhit hot\n"}},
+              {"HIT", "HOT"},
               {"HIT :hit hot", "HOT :hit hot"}},
-             {"inside a file of many blocks", {{"big", big}, {"sub/after", "hit\n"}}, {"HIT"},
+             {"inside a file of many blocks",
+              {{"big", big}, {"sub/after", "hit\n"}},
+              {"HIT"},
               {"HIT :hit first", kAbortRecord}},
          }) {
         TempTree tree;

@@ -1,6 +1,6 @@
 // The byte prefilter may only skip lines that cannot report: random files are
 // compared with a plain line-by-line reading of the matching rules.
-#include "SearchTestSupport.h"
+#include "search/engine/EngineTestSupport.h"
 #include "search/engine/WordSet.h"
 
 namespace enginetest {
@@ -16,7 +16,7 @@ Strings EngineRecords(const std::string& path, const Strings& words)
     return {sink.records.begin() + 1, sink.records.end()};
 }
 
-class Exactness : public ::testing::TestWithParam<const Alphabet*> {};
+class Exactness : public ::testing::TestWithParam<const Alphabet*> { };
 
 TEST_P(Exactness, RandomFilesMatchThePlainReading)
 {

@@ -4,7 +4,7 @@
 
 #include <tuple>
 
-#include "SearchTestSupport.h"
+#include "search/engine/EngineTestSupport.h"
 
 namespace enginetest {
 namespace {
@@ -42,9 +42,12 @@ TEST(Companion, WritesThePaneTextAndExitsZero)
     tree.File("NOTE.TXT", "has abc here\nends with ab\ncd\n\x8C\x9F\x8D\xF5\n");
     const auto r = RunCompanion({tree.Root().substr(0, tree.Root().size() - 1), "abc", "検索", "abcdefghijklmn"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "\r\n検索文字は、  ABC  検索  ABCDEFGHIJ\r\n"
-                     "\r\n----- ファイル名 : " + tree.Path("NOTE.TXT") + " -----"
-                     "\r\nABC :has abc here\r\nABC :cd\r\n検索 :検索");
+    EXPECT_EQ(r.out,
+              "\r\n検索文字は、  ABC  検索  ABCDEFGHIJ\r\n"
+              "\r\n----- ファイル名 : "
+                  + tree.Path("NOTE.TXT")
+                  + " -----"
+                    "\r\nABC :has abc here\r\nABC :cd\r\n検索 :検索");
     EXPECT_EQ(r.err, "");
 }
 
@@ -89,12 +92,22 @@ TEST(Companion, ExitStatus)
         {"ten words are fine", ten, 0, "\r\n検索文字は、  1  2", ""},
         {"no words: header alone", {tree.Root()}, 0, "\r\n検索文字は、", ""},
         {"help", {"--help"}, 0, "usage: textrove-search DIRECTORY [WORD]...", ""},
-        {"missing target: the pane's text, then why", {tree.Path("none"), "hit"}, 2, header,
+        {"missing target: the pane's text, then why",
+         {tree.Path("none"), "hit"},
+         2,
+         header,
          "textrove-search: " + tree.Path("none") + ": No such file or directory\n"},
-        {"target is a file", {tree.Path("f"), "hit"}, 2, header, "textrove-search: " + tree.Path("f") + ": Not a directory\n"},
+        {"target is a file",
+         {tree.Path("f"), "hit"},
+         2,
+         header,
+         "textrove-search: " + tree.Path("f") + ": Not a directory\n"},
     };
     if (geteuid() != 0)  // root reads any directory
-        rows.push_back({"unreadable target", {tree.Path("locked"), "hit"}, 2, header,
+        rows.push_back({"unreadable target",
+                        {tree.Path("locked"), "hit"},
+                        2,
+                        header,
                         "textrove-search: " + tree.Path("locked") + ": Permission denied\n"});
     for (const Row& row : rows) {
         const auto r = RunCompanion(row.args);
@@ -116,7 +129,8 @@ TEST(Companion, ExitStatus)
     ASSERT_EQ(pipe(pipeEnds), 0);
     close(pipeEnds[0]);
     const std::string closedPipe = ">&" + std::to_string(pipeEnds[1]);
-    for (const auto& [why, dir, redirect, err] : std::vector<std::tuple<const char*, std::string, std::string, std::string>>{
+    for (const auto& [why, dir, redirect, err] :
+         std::vector<std::tuple<const char*, std::string, std::string, std::string>>{
              {"full device, usage text", "--help", ">/dev/full", "No space left on device"},
              {"full device, small output", tree.Root(), ">/dev/full", "No space left on device"},
              {"full device, large output", tree.Path("many"), ">/dev/full", "No space left on device"},
@@ -149,7 +163,8 @@ TEST(Companion, AHitOnAVeryLongLineIsWrittenInBoundedMemory)
         rusage children{};
         getrusage(RUSAGE_CHILDREN, &children);  // the largest child's peak, in KiB
         EXPECT_EQ(r.status, 0);
-        const std::string head = "\r\n検索文字は、  ABC\r\n\r\n----- ファイル名 : " + tree.Path("in/long") + " -----\r\nABC :";
+        const std::string head =
+            "\r\n検索文字は、  ABC\r\n\r\n----- ファイル名 : " + tree.Path("in/long") + " -----\r\nABC :";
         const std::size_t nuls = utf16 ? length / 2 : length;
         ASSERT_EQ(fs::file_size(outPath), head.size() + nuls + 3) << utf16;
         std::ifstream out(outPath, std::ios::binary);

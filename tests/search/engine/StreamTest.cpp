@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "SearchTestSupport.h"
 #include "search/engine/ByteSearch.h"
+#include "search/engine/EngineTestSupport.h"
 #include "search/engine/FileScanner.h"
 
 namespace enginetest {
@@ -16,7 +16,8 @@ namespace {
 class StringSource : public ByteSource {
 public:
     StringSource(std::string bytes, std::vector<std::size_t> sizes, std::size_t headroom)
-        : m_bytes(std::move(bytes)), m_sizes(std::move(sizes)), m_headroom(headroom) {}
+        : m_bytes(std::move(bytes)), m_sizes(std::move(sizes)), m_headroom(headroom)
+    { }
 
     bool Next(Piece& piece) override
     {
@@ -74,7 +75,7 @@ std::string RandomLongLines(std::mt19937& rng, const Alphabet& a)
     return s;
 }
 
-class Pieces : public ::testing::TestWithParam<const Alphabet*> {};
+class Pieces : public ::testing::TestWithParam<const Alphabet*> { };
 
 TEST_P(Pieces, AnySplitAndStreamingMatchThePlainReading)
 {
@@ -82,8 +83,8 @@ TEST_P(Pieces, AnySplitAndStreamingMatchThePlainReading)
     std::mt19937 rng(4242);
     int withHits = 0, readAgainWithHits = 0, asMeant = 0;
     for (int round = 0; round < 600; ++round) {
-        const std::string bytes =
-            (round % 5 == 0 && alphabet.utf8Bom ? "\xEF\xBB\xBF" : "") + alphabet.start + RandomLongLines(rng, alphabet);
+        const std::string bytes = (round % 5 == 0 && alphabet.utf8Bom ? "\xEF\xBB\xBF" : "") + alphabet.start
+            + RandomLongLines(rng, alphabet);
         const auto words = RandomWords(rng, alphabet);
         std::vector<std::size_t> sizes(5);
         for (auto& n : sizes) n = 1 + rng() % 97;
@@ -135,7 +136,9 @@ TEST(LongLines, StreamedLinesThroughTheWholeEngine)
              {"straddle between two", x + "\n" + x + "ab\rc", {"ABC"}, {"ABC :c"}},
              {"even run of lead bytes", evenLeads + "a\nb\n", {"AB", "ヂB"}, {"AB :b"}},
              {"odd run of lead bytes", oddLeads + "a\nb\n", {"AB", "ヂB"}, {"ヂB :b"}},
-             {"a block boundary cuts the word's bytes", x3 + "\x8C\x9F\x8D\xF5" + y + "\n", {"X検索Y"},
+             {"a block boundary cuts the word's bytes",
+              x3 + "\x8C\x9F\x8D\xF5" + y + "\n",
+              {"X検索Y"},
               {"X検索Y :" + x3 + "検索" + y}},
          })
         EXPECT_EQ(HitsIn(row.bytes, row.words), Block(row.hits)) << row.why;

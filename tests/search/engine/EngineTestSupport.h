@@ -1,5 +1,5 @@
-// Temporary trees, a recording sink and a plain reference reading for the
-// engine tests.
+// A recording sink, searches over temporary trees and a plain reference
+// reading for the engine tests.
 #pragma once
 
 #include <dirent.h>
@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "search/engine/SearchEngine.h"
+#include "support/TempTree.h"
 #include "text/TextCodec.h"
 
 namespace enginetest {
@@ -26,37 +27,7 @@ namespace text = textrove::text;
 using namespace textrove::search;
 using Strings = std::vector<std::string>;
 
-class TempTree {
-public:
-    TempTree()
-    {
-        std::string tmpl = (fs::temp_directory_path() / "textrove-engine-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp");
-        m_root = tmpl;
-    }
-    ~TempTree()
-    {
-        std::error_code ec;  // give back permissions tests took away, so the tree can go
-        for (fs::recursive_directory_iterator it(m_root, fs::directory_options::skip_permission_denied, ec), end;
-             it != end; it.increment(ec))
-            if (!it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(m_root, ec);
-    }
-    TempTree(const TempTree&) = delete;
-    TempTree& operator=(const TempTree&) = delete;
-
-    // Root with a trailing '/', as the walk joins it.
-    std::string Root() const { return m_root.string() + "/"; }
-    std::string Path(const std::string& rel) const { return Root() + rel; }
-    void File(const std::string& rel, const std::string& bytes) const
-    {
-        fs::create_directories(fs::path(Path(rel)).parent_path());
-        std::ofstream(Path(rel), std::ios::binary) << bytes;
-    }
-
-private:
-    fs::path m_root;
-};
+using testsupport::TempTree;
 
 // Visible entry names of a directory in the kernel's listing order.
 inline Strings ListingOrder(const std::string& dir)
@@ -107,8 +78,8 @@ struct Parallel {
     int stallMs = 0;  // the sink's first file takes this long
 };
 
-inline RecordingSink Search(const std::string& target, Strings words, CancelFlag* flag = nullptr,
-                            int cancelAfter = -1, Parallel parallel = {})
+inline RecordingSink Search(const std::string& target, Strings words, CancelFlag* flag = nullptr, int cancelAfter = -1,
+                            Parallel parallel = {})
 {
     CancelFlag own{0};
     RecordingSink sink;
@@ -170,8 +141,8 @@ inline Strings PlainReading(const std::string& bytes, const Strings& words, cons
     while (pos < size) {
         std::size_t end = whole ? chars.find_first_of(U"\r\n", pos) : bytes.find_first_of("\r\n", pos);
         if (end == std::string::npos) end = size;
-        const std::u32string line = whole ? std::u32string(chars.substr(pos, end - pos))
-                                          : text::Decode(bytes.substr(pos, end - pos), encoding);
+        const std::u32string line =
+            whole ? std::u32string(chars.substr(pos, end - pos)) : text::Decode(bytes.substr(pos, end - pos), encoding);
         const std::u32string u = text::ToUpper(line);
         for (const auto& word : words) {
             const std::u32string w = text::Utf8ToU32(text::ToUpperUtf8(word));
@@ -194,29 +165,31 @@ struct Alphabet {
     const char* name;
     text::Encoding encoding;  // what most of its texts are read as
     Strings pieces, words;
-    std::string start;        // every text begins so (the bytes the rule needs)
-    bool utf8Bom = true;      // a UTF-8 byte-order mark may come first
-    std::string filler = "x"; // a character for very long lines
+    std::string start;         // every text begins so (the bytes the rule needs)
+    bool utf8Bom = true;       // a UTF-8 byte-order mark may come first
+    std::string filler = "x";  // a character for very long lines
 };
 
 // Pieces chosen to trap byte-level shortcuts: trail bytes that look like
 // letters or '\\', duplicate encodings, lone lead bytes, every line end,
 // case pairs whose upper case lies outside ASCII or maps from it.
-inline const Alphabet kShiftJis = {
-    "ShiftJis",
-    text::Encoding::Cp932,
-    {"a", "A", "b", "B", "c", "\\", "@", " ", "\x83\x5C", "\x83\x61", "\x83\x41", "\x82\x60", "\x82\x81",
-     "\x87\x90", "\x81\xE0", "\x81", "\xFF", "\x8C\x9F", "\x8D\xF5", std::string(1, '\0'), "\r", "\n",
-     "\r\n", "\r\n", "\n"},
-    {"a", "ab", "ABC", "ソ", "ａ", "≒A", "ca", "\\", "b\\a", "ヂa", "アb", "検索"},
-    ""};
-inline const Alphabet kUtf8 = {
-    "Utf8",
-    text::Encoding::Utf8,
-    {"a", "s", "S", "i", "I", "\xC5\xBF", "\xC4\xB1", "\xC3\xA9", "\xC3\x89", "\xC3\x9F", "\xCE\xA3", "\xCF\x83",
-     "\xCF\x82", "k", "\xE2\x84\xAA", " ", "\r", "\n", "\r\n", "\n"},
-    {"s", "si", "és", "σ", "is", "ß", "ks", "ΣΣ", "ia"},
-    ""};
+inline const Alphabet kShiftJis = {"ShiftJis",
+                                   text::Encoding::Cp932,
+                                   {"a",        "A",        "b",        "B",        "c",
+                                    "\\",       "@",        " ",        "\x83\x5C", "\x83\x61",
+                                    "\x83\x41", "\x82\x60", "\x82\x81", "\x87\x90", "\x81\xE0",
+                                    "\x81",     "\xFF",     "\x8C\x9F", "\x8D\xF5", std::string(1, '\0'),
+                                    "\r",       "\n",       "\r\n",     "\r\n",     "\n"},
+                                   {"a", "ab", "ABC", "ソ", "ａ", "≒A", "ca", "\\", "b\\a", "ヂa", "アb", "検索"},
+                                   ""};
+inline const Alphabet kUtf8 = {"Utf8",
+                               text::Encoding::Utf8,
+                               {"a",        "s",        "S",        "i",        "I",
+                                "\xC5\xBF", "\xC4\xB1", "\xC3\xA9", "\xC3\x89", "\xC3\x9F",
+                                "\xCE\xA3", "\xCF\x83", "\xCF\x82", "k",        "\xE2\x84\xAA",
+                                " ",        "\r",       "\n",       "\r\n",     "\n"},
+                               {"s", "si", "és", "σ", "is", "ß", "ks", "ΣΣ", "ia"},
+                               ""};
 // Code units whose bytes hold 0x0A or 0x0D (Ċ, ਊ, ഊ), unpaired and paired
 // surrogates, NUL, full-width letters, case pairs; line ends as code units.
 inline const Alphabet kUtf16Le = {
@@ -224,8 +197,8 @@ inline const Alphabet kUtf16Le = {
     text::Encoding::Utf16Le,
     {Utf16(u"a").substr(2), Utf16(u"B").substr(2), Utf16(u"\u010A").substr(2), Utf16(u"\u0A0A").substr(2),
      Utf16(u"\u0D0A").substr(2), Utf16(u"\uFF41").substr(2), Utf16(u"\uFF21").substr(2), Utf16(u"\u017F").substr(2),
-     Utf16(u"s").substr(2), std::string("\0\0", 2), std::string("\x3D\xD8\x00\xDE", 4), "\x3D\xD8", std::string("\x00\xDE", 2),
-     Utf16(u"\r").substr(2), Utf16(u"\n").substr(2), Utf16(u"\r\n").substr(2)},
+     Utf16(u"s").substr(2), std::string("\0\0", 2), std::string("\x3D\xD8\x00\xDE", 4), "\x3D\xD8",
+     std::string("\x00\xDE", 2), Utf16(u"\r").substr(2), Utf16(u"\n").substr(2), Utf16(u"\r\n").substr(2)},
     {"a", "ab", "ċa", "ａａ", "ｓ", "s", "Ｓa", "😀a", "\u0A0A\u0D0A"},
     "\xFF\xFE",
     false,
@@ -234,30 +207,29 @@ inline const Alphabet kUtf16Be = {
     "Utf16Be",
     text::Encoding::Utf16Be,
     {Utf16(u"a", false).substr(2), Utf16(u"\u010A", false).substr(2), Utf16(u"\u0A0D", false).substr(2),
-     Utf16(u"\uFF41", false).substr(2), Utf16(u"\uFF21", false).substr(2), std::string("\xD8\x3D\xDE\x00", 4), "\xD8\x3D",
-     Utf16(u"\r", false).substr(2), Utf16(u"\n", false).substr(2), Utf16(u"\r\n", false).substr(2)},
+     Utf16(u"\uFF41", false).substr(2), Utf16(u"\uFF21", false).substr(2), std::string("\xD8\x3D\xDE\x00", 4),
+     "\xD8\x3D", Utf16(u"\r", false).substr(2), Utf16(u"\n", false).substr(2), Utf16(u"\r\n", false).substr(2)},
     {"a", "aａ", "Ａa", "😀", "਍ａ"},
     "\xFE\xFF",
     false,
     Utf16(u"x", false).substr(2)};
 // Kana enough for the rule; half-width and three-byte characters, an
 // unassigned character, full-width letters.
-inline const Alphabet kEucJp = {
-    "EucJp",
-    text::Encoding::EucJp,
-    {"\xA4\xA2", "\xA5\xA2", "\xA4\xA2", "\xB8\xA1", "\xBA\xF7", "\xA3\xC1", "\xA3\xE1", "\x8E\xB1",
-     "\x8F\xB0\xA1", "\xA9\xA1", "a", "A", " ", "\r", "\n", "\r\n"},
-    {"あ", "検索", "ａ", "ａA", "ｱあ", "丂a", "アあ", "a"},
-    "\xA4\xA2\xA4\xA2\xA4\xA2\xA4\xA2"};
+inline const Alphabet kEucJp = {"EucJp",
+                                text::Encoding::EucJp,
+                                {"\xA4\xA2", "\xA5\xA2", "\xA4\xA2", "\xB8\xA1", "\xBA\xF7", "\xA3\xC1", "\xA3\xE1",
+                                 "\x8E\xB1", "\x8F\xB0\xA1", "\xA9\xA1", "a", "A", " ", "\r", "\n", "\r\n"},
+                                {"あ", "検索", "ａ", "ａA", "ｱあ", "丂a", "アあ", "a"},
+                                "\xA4\xA2\xA4\xA2\xA4\xA2\xA4\xA2"};
 // Every designation, an unknown escape, half pairs, an unassigned pair,
 // line ends inside kanji mode.
-inline const Alphabet kIso2022Jp = {
-    "Iso2022Jp",
-    text::Encoding::Iso2022Jp,
-    {"\x1B$B", "\x1B$@", "\x1B(B", "\x1B(J", "\x1B(I", "\x1B(K", "$\"", "8!", ":w", "#a", "#A", ")!", "1", "\\",
-     "a", "A", "~", " ", "\r", "\n", "\r\n"},
-    {"あ", "検索", "ａ", "a", "¥", "ｱ", "あ\\", "1a", "索あ"},
-    "\x1B$@"};
+inline const Alphabet kIso2022Jp = {"Iso2022Jp",
+                                    text::Encoding::Iso2022Jp,
+                                    {"\x1B$B", "\x1B$@", "\x1B(B", "\x1B(J", "\x1B(I", "\x1B(K", "$\"",
+                                     "8!",     ":w",     "#a",     "#A",     ")!",     "1",      "\\",
+                                     "a",      "A",      "~",      " ",      "\r",     "\n",     "\r\n"},
+                                    {"あ", "検索", "ａ", "a", "¥", "ｱ", "あ\\", "1a", "索あ"},
+                                    "\x1B$@"};
 
 inline std::string RandomText(std::mt19937& rng, const Alphabet& a, std::size_t pieces, bool bom)
 {
