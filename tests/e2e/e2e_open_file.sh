@@ -18,7 +18,7 @@ export TEXTROVE_OPENER=$WORK/opener
 start_x
 start_app "$TREE"
 ini_is DefDir Directory "$TREE" || fail "the directory argument is not stored: $(ini_get DefDir Directory)"
-add_word needle
+set_conditions "" needle
 run_search
 sleep 0.5
 import -window "$WIN" "$OUT/highlighted.png"

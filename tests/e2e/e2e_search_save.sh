@@ -53,9 +53,7 @@ quit_app
 
 ini_is DefDir Directory "$TREE" || fail "DefDir/Directory is '$(ini_get DefDir Directory)'"
 words=(NEEDLE HAY STACK "" "" "" "" "" "" "")
-for i in {1..10}; do
-    ini_is DefList "ListName$i" "${words[i - 1]}" || fail "ListName$i is '$(ini_get DefList "ListName$i")'"
-done
+for i in {1..10}; do ini_is DefList ListName$i "${words[i - 1]}" || fail "ListName$i is '$(ini_get DefList ListName$i)'"; done
 ini_is WindowSize MinMaxFlag 0 || fail "MinMaxFlag is '$(ini_get WindowSize MinMaxFlag)'"
 
 start_app

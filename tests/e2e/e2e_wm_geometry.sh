@@ -8,26 +8,22 @@ WM=openbox
 source "$(dirname "$0")/lib.sh" "$@"
 
 stored() { ini_get WindowSize "$1" 2>/dev/null; }
-
-# openbox activates the new window itself.
-launch() {
+launch() {      # openbox activates the new window itself
     "$APP" >>"$OUT/textrove.log" 2>&1 &
     APP_PID=$!
     wait_for 20 "the main window" visible Textrove
     WIN=$(window_id Textrove)
 }
-
 # The frame's corner and the area below the menu bar agree with the file
 # (Left, Top, Width = area + 150, Height = area + 716 twips).
 at_stored() {
     read_geometry && [[ $(stored Left),$(stored Top),$(stored Width),$(stored Height) == \
         "$((FX * TPP)),$((FY * TPP)),$((WW * TPP + 150)),$(((WH - MB) * TPP + 716))" ]]
 }
-expect_placed() {
-    wait_for 10 "$1: the frame at the stored Left/Top and size" at_stored
-    log "$1: frame at $FX,$FY, area ${WW}x$((WH - MB))"
-}
-settle() { sleep 0.6; }     # long enough for a store after the window manager's last event
+expect_placed() { wait_for 10 "$1: the frame at the stored Left/Top and size" at_stored; }
+# expect_kept COPY WHAT: after a pause long enough for a store that follows the
+# window manager's last event, the file is still COPY.
+expect_kept() { sleep 0.6; expect_same "$WORK/$1" "$INI" "$2: the settings file"; }
 
 maximized() { xprop -id "$WIN" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_MAXIMIZED_HORZ; }
 not_maximized() { ! maximized; }
@@ -38,30 +34,25 @@ toggle_to() {
     wait_for 10 "the window $1" "$1"
     wait_for 10 "MinMaxFlag $2" ini_is WindowSize MinMaxFlag "$2"
 }
-
 # KEY=VALUE... set_window_size: writes those WindowSize keys into the file.
 set_window_size() {
-    local key
-    for key in Top Left Width Height MinMaxFlag; do
-        [[ -z ${!key:-} ]] || sed -i "/^\[WindowSize\]/I,/^\[/ s/^$key=.*/$key=${!key}/I" "$INI"
+    local k
+    for k in Top Left Width Height MinMaxFlag; do
+        [[ -z ${!k:-} ]] || sed -i "/^\[WindowSize\]/I,/^\[/ s/^$k=.*/$k=${!k}/I" "$INI"
     done
 }
-
 # restarts N FLOW: N starts, each at the stored place, the file unchanged.
 restarts() {
-    local n
     cp "$INI" "$WORK/before"
     for ((n = 1; n <= $1; n++)); do
         launch
         expect_placed "$2 #$n"
-        settle
-        expect_same "$WORK/before" "$INI" "$2 #$n: the settings file"
+        expect_kept before "$2 #$n"
         quit_app
     done
 }
 
 start_x
-
 # First start: the design size at the screen's top-left corner.
 launch
 wait_for 10 "the first start's geometry in the file" ini_has WindowSize Height
@@ -72,7 +63,6 @@ expect_placed "first start"
 [[ $(stored Left),$(stored Top),$(stored Width),$(stored Height),$(stored MinMaxFlag) == 0,0,7350,4616,0 ]] ||
     fail "the first start stored $(tr '\n' ' ' <"$INI")"
 quit_app
-
 Top=3000 Left=3000 Width=9150 Height=6116 MinMaxFlag=0 set_window_size
 restarts 6 "plain restart"
 
@@ -92,8 +82,7 @@ expect_placed "before maximize"
 toggle_to maximized 2
 toggle_to not_maximized 0
 expect_placed "restored"
-settle
-expect_same "$WORK/normal" "$INI" "after maximize and restore"
+expect_kept normal "after maximize and restore"
 quit_app
 restarts 1 "restart after restore"
 
@@ -102,12 +91,10 @@ MinMaxFlag=2 set_window_size
 cp "$INI" "$WORK/maximized"
 launch
 wait_for 10 "the window maximized at start" maximized
-settle
-expect_same "$WORK/maximized" "$INI" "after the maximized start"
+expect_kept maximized "after the maximized start"
 toggle_to not_maximized 0
 expect_placed "restored from the maximized start"
-settle
-expect_same "$WORK/normal" "$INI" "after the maximized start and restore"
+expect_kept normal "after the maximized start and restore"
 quit_app
 
 # A position off every screen is brought back: the title bar is reachable.
