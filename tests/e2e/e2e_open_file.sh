@@ -34,12 +34,9 @@ open_from_menu() {
     read_geometry
     box_h=$(($(ini_get WindowSize Height) - 636 - 716 - 502))
     before=$(popup_count)
-    xdotool mousemove $((WX + 1620 / TPP)) $((WY + MB + (996 + box_h * 6 / 10) / TPP))
-    sleep 0.1
-    xdotool click 3
+    xdotool mousemove $((WX + 1620 / TPP)) $((WY + MB + (996 + box_h * 6 / 10) / TPP)) sleep 0.1 click 3
     wait_for 5 "the context menu" more_windows_than "$before"
-    sleep 0.2
-    xdotool key "$1"
+    xdotool sleep 0.2 key "$1"
     wait_for 10 "the opener's call #$n" eval '[[ -f $OPENED && $(wc -l <"$OPENED") -ge $n ]]'
     url=$(sed -n "${n}p" "$OPENED")
     url=${url#file://}

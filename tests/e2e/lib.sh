@@ -174,8 +174,9 @@ run_search() {
 
 select_all() { menu_command e a; sleep 0.2; }
 
-# save_as PATH: 名前を付けて保存 with PATH typed in the file dialog's name box,
-# which has the focus when it opens.
+# save_as PATH [EXPECTED WHAT]: 名前を付けて保存 with PATH typed in the file
+# dialog's name box, which has the focus when it opens; the new file must hold
+# the bytes of EXPECTED.
 save_as() {
     menu_command f a
     wait_for 10 "the save dialog" visible '名前を付けて保存'
@@ -183,6 +184,9 @@ save_as() {
     type_text "$1"
     xdotool sleep 0.2 key Return
     wait_for 10 "the save dialog to close" not_visible '名前を付けて保存'
+    [[ -z ${2:-} ]] && return
+    wait_for 10 "the saved file" test -f "$1"
+    expect_same "$2" "$1" "$3"
 }
 
 quit_app() {
