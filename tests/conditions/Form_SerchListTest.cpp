@@ -28,38 +28,24 @@ protected:
     Form_SerchList* List() const { return m_frame->SerchListPane(); }
     void Do(Op op, const QString& arg)
     {
-        switch (op) {
-        case Op::Load:
+        if (op == Op::Load) {
             for (int slot = 0; slot < names::kListSlots; ++slot)
                 if (arg.split('|')[slot] != "~")
                     ASSERT_TRUE(names::WriteProfile(names::kSectionDefList, names::ListNameKey(slot + 1),
                                                     arg.split('|')[slot].toStdString()));
             Restart();
-            break;
-        case Op::Type:
-            List()->SerchText()->setText(arg);
-            break;
-        case Op::Add:
-            List()->SerchText()->setText(arg);
-            QTest::mouseClick(List()->ListAdd(), Qt::LeftButton);
-            break;
-        case Op::AddCall:
-            List()->SerchText()->setText(arg);
-            List()->ListAdd_Click();
-            break;
-        case Op::Enter:
-            List()->SerchText()->setText(arg);
-            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(List()->SerchText(), key);
-            break;
-        case Op::Select:
+        } else if (op == Op::Select) {
             List()->SerchList()->setCurrentRow(arg.toInt());
-            break;
-        case Op::Del:
+        } else if (op == Op::Del) {
             QTest::mouseClick(List()->ListDel(), Qt::LeftButton);
-            break;
-        case Op::DelCall:
+        } else if (op == Op::DelCall) {
             List()->ListDel_Click();
-            break;
+        } else {
+            List()->SerchText()->setText(arg);
+            if (op == Op::Add) QTest::mouseClick(List()->ListAdd(), Qt::LeftButton);
+            if (op == Op::AddCall) List()->ListAdd_Click();
+            if (op == Op::Enter)
+                for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(List()->SerchText(), key);
         }
     }
 };
