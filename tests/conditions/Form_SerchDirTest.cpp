@@ -19,7 +19,7 @@ protected:
     QLineEdit* Text() const { return m_frame->SerchDirPane()->SerchDir(); }
 };
 
-TEST_F(Form_SerchDirTest, LoadsTheStoredTextAndStoresEveryKeystroke)
+TEST_F(Form_SerchDirTest, LoadsTheStoredTextAndStoresEachChangeAtOnce)
 {
     // SetUp was the first start.
     EXPECT_EQ(Text()->text(), QDir::currentPath());
@@ -29,11 +29,8 @@ TEST_F(Form_SerchDirTest, LoadsTheStoredTextAndStoresEveryKeystroke)
         Restart();
         EXPECT_EQ(Text()->text(), QString::fromUtf8(stored));
     }
-    const QString typed = QStringLiteral("/tmp/");
-    for (int i = 0; i < typed.size(); ++i) {
-        QTest::keyClicks(Text(), typed.mid(i, 1));
-        EXPECT_EQ(Stored(), typed.left(i + 1).toStdString());
-    }
+    QTest::keyClicks(Text(), QStringLiteral("/tm"));
+    EXPECT_EQ(Stored(), "/tm") << "stored while typing, not when the box is left";
     Text()->selectAll();
     QTest::keyClick(Text(), Qt::Key_Delete);
     EXPECT_EQ(Stored(), "");
