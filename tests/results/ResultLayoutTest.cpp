@@ -9,18 +9,12 @@ namespace {
 
 constexpr float kDir = 636, kList = 1848;
 using Rect = std::array<float, 4>;  // left, top, width, height
-// Frame sizes written as (pane size + the other panes + fixed extents).
-constexpr float W(float paneW)
-{
-    return paneW + kList + 151;
-}
-constexpr float H(float paneH)
-{
-    return paneH + kDir + 716;
-}
 
 TEST(ResultLayout, SizesChangeOnlyPastTheirThresholds)
 {
+    // Frame sizes written as (pane size + the other panes + fixed extents).
+    const auto W = [](float paneW) { return paneW + kList + 151; };
+    const auto H = [](float paneH) { return paneH + kDir + 716; };
     struct Row {
         float frameW, frameH, paneW, paneH, boxW, boxH;
         const char* why;
