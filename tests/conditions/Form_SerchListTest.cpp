@@ -96,10 +96,10 @@ TEST_F(Form_SerchListTest, EachStepLeavesListButtonsStartAndStoredKeysRight)
         EXPECT_EQ(List()->SerchText()->text(), QString::fromUtf8(step.text));
         const bool state[] = {List()->ListAdd()->isEnabled(), List()->ListDel()->isEnabled(),
                               Item("Menu_Start")->isEnabled()};
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(state[i], step.state[i] == '1') << "state " << i;
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(state[i], step.state[i] == '1') << "state " << i << " of " << step.state;
         QStringList saved = words;
         while (saved.size() < names::kListSlots) saved << QString();
-        EXPECT_EQ(Stored(), step.op == Op::Load ? arg.split('|') : saved) << "loading writes nothing";
+        EXPECT_EQ(Stored(), step.op == Op::Load ? arg.split('|') : saved) << "the ten keys (a load writes none)";
         if (step.op != Op::Load && step.op != Op::Type && step.op != Op::Select)
             EXPECT_EQ(m_frame->focusWidget(), List()->SerchText()) << "the focus is back in the text box";
     }
