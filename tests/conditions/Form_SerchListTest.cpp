@@ -1,6 +1,6 @@
-// The search word list pane in a real main window: loading the stored list,
-// the add and delete rules with their limits, the ten-key save, Menu_Start and
-// the keyboard: Enter adds, the focus stays in the word text box.
+// The search word list pane in a real main window, driven a step at a time as
+// a user drives it; after each step the list, the text box, the buttons,
+// Menu_Start, the ten stored keys and the focus are checked.
 #include <QListWidget>
 
 #include "settings/Profile.h"
@@ -11,178 +11,97 @@ namespace {
 
 using namespace guitest;
 namespace names = textrove::settings;
-using Slots = std::vector<std::string>;
+
+enum class Op { Load, Type, Add, AddCall, Enter, Select, Del, DelCall };
+
+// The ten stored keys, "~" for a key not in the file.
+QStringList Stored()
+{
+    QStringList values;
+    for (int slot = 1; slot <= names::kListSlots; ++slot)
+        values << QString::fromStdString(names::ReadProfile(names::kSectionDefList, names::ListNameKey(slot), "~"));
+    return values;
+}
 
 class Form_SerchListTest : public FrameFixture {
 protected:
-    void Load(const std::vector<std::pair<int, const char*>>& stored)
+    Form_SerchList* List() const { return m_frame->SerchListPane(); }
+    void Do(Op op, const QString& arg)
     {
-        for (const auto& [slot, word] : stored)
-            ASSERT_TRUE(names::WriteProfile(names::kSectionDefList, names::ListNameKey(slot), word));
-        Restart();
-        m_pane = m_frame->SerchListPane();
+        if (op == Op::Load) {
+            for (int slot = 0; slot < names::kListSlots; ++slot)
+                if (arg.split('|')[slot] != "~")
+                    ASSERT_TRUE(names::WriteProfile(names::kSectionDefList, names::ListNameKey(slot + 1),
+                                                    arg.split('|')[slot].toStdString()));
+            Restart();
+        } else if (op == Op::Select) {
+            List()->SerchList()->setCurrentRow(arg.toInt());
+        } else if (op == Op::Del) {
+            QTest::mouseClick(List()->ListDel(), Qt::LeftButton);
+        } else if (op == Op::DelCall) {
+            List()->ListDel_Click();
+        } else {
+            List()->SerchText()->setText(arg);
+            if (op == Op::Add) QTest::mouseClick(List()->ListAdd(), Qt::LeftButton);
+            if (op == Op::AddCall) List()->ListAdd_Click();
+            if (op == Op::Enter)
+                for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(List()->SerchText(), key);
+        }
     }
-    // The ten stored keys, "<missing>" for a key not in the file.
-    static Slots Stored()
-    {
-        Slots values;
-        for (int slot = 1; slot <= names::kListSlots; ++slot)
-            values.push_back(names::ReadProfile(names::kSectionDefList, names::ListNameKey(slot), "<missing>"));
-        return values;
-    }
-    // The ten keys after a save of `words`.
-    static Slots Saved(Slots words)
-    {
-        words.resize(names::kListSlots);
-        return words;
-    }
-    void Type(const QString& text) { m_pane->SerchText()->setText(text); }
-    void Delete(int row)
-    {
-        m_pane->SerchList()->setCurrentRow(row);
-        QTest::mouseClick(m_pane->ListDel(), Qt::LeftButton);
-    }
-    bool StartEnabled() const { return Item("Menu_Start")->isEnabled(); }
-    bool TextHasFocus() const { return m_frame->focusWidget() == m_pane->SerchText(); }
-
-    Form_SerchList* m_pane = nullptr;
 };
 
-TEST_F(Form_SerchListTest, LoadSkipsEmptySlotsAndTakesWordsAsStored)
+TEST_F(Form_SerchListTest, EachStepLeavesListButtonsStartAndStoredKeysRight)
 {
-    Load({});
-    EXPECT_TRUE(m_pane->Words().isEmpty());
-    EXPECT_FALSE(StartEnabled());
-    EXPECT_EQ(Stored(), Slots(10, "<missing>")) << "loading writes nothing";
-
-    Load({{2, "abc"}, {3, ""}, {5, "much longer than ten"}, {10, "ｶﾀｶﾅ"}});
-    EXPECT_EQ(m_pane->Words(), (QStringList{"abc", "much longer than ten", "ｶﾀｶﾅ"}));
-    EXPECT_TRUE(StartEnabled());
-    EXPECT_FALSE(m_pane->ListAdd()->isEnabled());
-    EXPECT_FALSE(m_pane->ListDel()->isEnabled());
-
-    m_pane->ListDel_Click();  // without a selection it only saves, without the gaps
-    EXPECT_EQ(m_pane->Words(), (QStringList{"abc", "much longer than ten", "ｶﾀｶﾅ"}));
-    EXPECT_EQ(Stored(), Saved({"abc", "much longer than ten", "ｶﾀｶﾅ"}));
-}
-
-TEST_F(Form_SerchListTest, AddedWordsAreUpperCasedAndCutToTenCharacters)
-{
-    const std::pair<const char*, const char*> rows[] = {
-        {"abcdefghijklm", "ABCDEFGHIJ"},                   // 13 lower-case letters
-        {"ｆｕｌ αβγ жз", "ＦＵＬ ΑΒΓ ЖЗ"},                // full-width, Greek, Cyrillic; blanks kept
-        {"😀あいうえおかきくけこ", "😀あいうえおかきくけ"},  // characters, not bytes or UTF-16 units
-    };
-    Load({});
-    for (const auto& [typed, added] : rows) {
-        SCOPED_TRACE(typed);
-        Type(QString::fromUtf8(typed));
-        ASSERT_TRUE(m_pane->ListAdd()->isEnabled());
-        QTest::mouseClick(m_pane->ListAdd(), Qt::LeftButton);
-        EXPECT_EQ(m_pane->Words(), QStringList{QString::fromUtf8(added)});
-        EXPECT_EQ(m_pane->SerchText()->text(), QString());
-        EXPECT_FALSE(m_pane->ListAdd()->isEnabled());
-        EXPECT_EQ(Stored(), Saved({added}));
-        Delete(0);
-    }
-}
-
-TEST_F(Form_SerchListTest, SameWordTwiceKeepsTheSelection)
-{
-    Load({{1, "WORD"}});
-    m_pane->SerchList()->setCurrentRow(0);
-    Type(QStringLiteral("Word"));
-    m_pane->ListAdd_Click();
-    EXPECT_EQ(m_pane->Words(), (QStringList{"WORD", "WORD"}));
-    EXPECT_EQ(m_pane->SerchList()->selectedItems(), QList{m_pane->SerchList()->item(0)});
-    EXPECT_TRUE(m_pane->ListDel()->isEnabled());
-    EXPECT_EQ(Stored(), Saved({"WORD", "WORD"}));
-}
-
-TEST_F(Form_SerchListTest, TenWordLimit)
-{
-    Load({{1, "W1"}, {2, "W2"}, {3, "W3"}, {4, "W4"}, {5, "W5"}, {6, "W6"}, {7, "W7"}, {8, "W8"}, {9, "W9"}});
-    Type(QStringLiteral("tenth"));
-    m_pane->ListAdd_Click();
-    EXPECT_EQ(m_pane->Words().size(), 10);
-
-    // At ten, typing leaves ListAdd disabled and an add does nothing at all.
-    Type(QStringLiteral("eleventh"));
-    EXPECT_FALSE(m_pane->ListAdd()->isEnabled());
-    const Slots before = Stored();
-    m_pane->ListAdd_Click();
-    EXPECT_EQ(m_pane->Words().size(), 10);
-    EXPECT_EQ(m_pane->SerchText()->text(), QStringLiteral("eleventh"));
-    EXPECT_EQ(Stored(), before);
-
-    // A deletion while the text remains enables ListAdd again; nothing stays selected.
-    Delete(3);
-    EXPECT_TRUE(m_pane->ListAdd()->isEnabled());
-    EXPECT_FALSE(m_pane->ListDel()->isEnabled());
-    EXPECT_EQ(Stored(), Saved({"W1", "W2", "W3", "W5", "W6", "W7", "W8", "W9", "TENTH"}));
-}
-
-TEST_F(Form_SerchListTest, DeletingTheLastWordLeavesTenEmptySlots)
-{
-    Load({{1, "only"}});
-    Delete(0);
-    EXPECT_TRUE(m_pane->Words().isEmpty());
-    EXPECT_FALSE(m_pane->ListDel()->isEnabled());
-    EXPECT_FALSE(StartEnabled());
-    EXPECT_EQ(Stored(), Slots(10, ""));
-
-    Type(QStringLiteral(" "));  // a blank counts as text
-    m_pane->ListAdd_Click();
-    EXPECT_TRUE(StartEnabled());
-}
-
-TEST_F(Form_SerchListTest, FocusGoesBackToTheTextBoxAfterEachButton)
-{
-    Load({});
-    for (int round = 0; round < 2; ++round) {  // the second with the result pane holding the focus before
-        SCOPED_TRACE(round);
-        Type(QStringLiteral("word"));
-        QTest::mouseClick(m_pane->ListAdd(), Qt::LeftButton);
-        EXPECT_TRUE(TextHasFocus()) << "after 追加↓";
-        Delete(0);
-        EXPECT_TRUE(TextHasFocus()) << "after 削除";
-        Pane().setFocus();
-    }
-}
-
-TEST_F(Form_SerchListTest, EnterInTheTextBoxAddsOnlyWhileListAddIsEnabled)
-{
-    struct Row {
+    const struct {
         const char* why;
-        int stored;  // words in the list before
-        const char* typed;
-        int added;  // words added by Enter
+        Op op;
+        const char* arg;    // the text typed first; Load: the ten keys ("~": none); Select: the row
+        const char* words;  // the list after the step, '|' between words
+        const char* text;   // the text box after the step
+        const char* state;  // enabled: 追加↓, 削除, Menu_Start
+    } steps[] = {
+        {"nothing stored: no search, nothing written", Op::Load, "~|~|~|~|~|~|~|~|~|~", "", "", "000"},
+        {"empty slots skipped, words as stored", Op::Load, "~|abc||~|12345678901|~|~|~|~|ｶﾅ", "abc|12345678901|ｶﾅ", "",
+         "001"},
+        {"a delete without a selection saves without gaps", Op::DelCall, "", "abc|12345678901|ｶﾅ", "", "001"},
+        {"all slots empty", Op::Load, "|||||||||", "", "", "000"},
+        {"an empty text adds nothing, also without the button", Op::AddCall, "", "", "", "000"},
+        {"upper-cased and cut to ten", Op::Add, "abcdefghijklm", "ABCDEFGHIJ", "", "001"},
+        {"a selection enables 削除", Op::Select, "0", "ABCDEFGHIJ", "", "011"},
+        {"Enter adds; the same word twice; the selection stays", Op::Enter, "abcdefghijXYZ", "ABCDEFGHIJ|ABCDEFGHIJ",
+         "", "011"},
+        {"deleted; with no text 追加↓ stays disabled", Op::Del, "", "ABCDEFGHIJ", "", "001"},
+        {"a blank is text", Op::Type, " ", "ABCDEFGHIJ", " ", "101"},
+        {"select the last word", Op::Select, "0", "ABCDEFGHIJ", " ", "111"},
+        {"the last word deleted: no search, ten empty keys", Op::Del, "", "", " ", "100"},
+        {"a blank word is a word", Op::Add, " ", " ", "", "001"},
+        {"ten characters, not bytes or UTF-16 units", Op::Add, "😀あいうえおかきくけこ", " |😀あいうえおかきくけ", "",
+         "001"},
+        {"nine words", Op::Load, "1|2|3|4|5|6|7|8|9|", "1|2|3|4|5|6|7|8|9", "", "001"},
+        {"the tenth word", Op::Add, "tenth", "1|2|3|4|5|6|7|8|9|TENTH", "", "001"},
+        {"at ten typing leaves 追加↓ disabled", Op::Type, "eleventh", "1|2|3|4|5|6|7|8|9|TENTH", "eleventh", "001"},
+        {"a full list takes no word, also without the button", Op::AddCall, "eleventh", "1|2|3|4|5|6|7|8|9|TENTH",
+         "eleventh", "001"},
+        {"select a word", Op::Select, "3", "1|2|3|4|5|6|7|8|9|TENTH", "eleventh", "011"},
+        {"a delete with text left enables 追加↓, selects nothing", Op::Del, "", "1|2|3|5|6|7|8|9|TENTH", "eleventh",
+         "101"},
     };
-    const Row rows[] = {
-        {"a word is added as by 追加↓", 0, "enter", 1},
-        {"an empty text box adds nothing", 0, "", 0},
-        {"a full list adds nothing and keeps the text", 10, "eleventh", 0},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.why);
-        static const char* const kWords[] = {"W1", "W2", "W3", "W4", "W5", "W6", "W7", "W8", "W9", "W10"};
-        std::vector<std::pair<int, const char*>> stored;
-        for (int slot = 1; slot <= names::kListSlots; ++slot)
-            stored.push_back({slot, slot <= row.stored ? kWords[slot - 1] : ""});
-        Load(stored);
-        Type(QString::fromUtf8(row.typed));
-        const Slots before = Stored();
-        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(m_pane->SerchText(), key);
-        ASSERT_EQ(m_pane->Words().size(), row.stored + row.added) << "once, by the first key";
-        if (row.added) {
-            EXPECT_EQ(m_pane->Words().last(), QStringLiteral("ENTER"));
-            EXPECT_EQ(m_pane->SerchText()->text(), QString());
-            EXPECT_TRUE(StartEnabled());
-            EXPECT_EQ(Stored(), Saved({"ENTER"}));
-        } else {
-            EXPECT_EQ(m_pane->SerchText()->text(), QString::fromUtf8(row.typed));
-            EXPECT_EQ(Stored(), before);
-        }
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.why);
+        Pane().setFocus();  // the buttons must bring the focus back
+        const QString arg = QString::fromUtf8(step.arg);
+        Do(step.op, arg);
+        const QStringList words = QString::fromUtf8(step.words).split('|', Qt::SkipEmptyParts);
+        EXPECT_EQ(List()->Words(), words);
+        EXPECT_EQ(List()->SerchText()->text(), QString::fromUtf8(step.text));
+        const bool state[] = {List()->ListAdd()->isEnabled(), List()->ListDel()->isEnabled(),
+                              Item("Menu_Start")->isEnabled()};
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(state[i], step.state[i] == '1') << "state " << i << " of " << step.state;
+        QStringList saved = words;
+        while (saved.size() < names::kListSlots) saved << QString();
+        EXPECT_EQ(Stored(), step.op == Op::Load ? arg.split('|') : saved) << "the ten keys (a load writes none)";
+        if (step.op != Op::Load && step.op != Op::Type && step.op != Op::Select)
+            EXPECT_EQ(m_frame->focusWidget(), List()->SerchText()) << "the focus is back in the text box";
     }
 }
 

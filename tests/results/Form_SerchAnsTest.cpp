@@ -1,50 +1,27 @@
-// The result pane on a stand-in for the main window: text, counting,
-// capacity, copy state, and a view that keeps up with appended text.
+// The result pane in a real main window: text, counting, capacity, the copy
+// state, a view that keeps up with appended text, and the marked words.
 #include <QAbstractTextDocumentLayout>
-#include <QAction>
 #include <QScrollBar>
-#include <QTest>
 #include <QTextBlock>
 
 #include <tuple>
 
 #include "results/PaneCharacters.h"
-#include "results/ResultFileBlocks.h"
 #include "results/ResultHighlighter.h"
 #include "support/FrameFixture.h"
-#include "ui/PaneHost.h"
-#include "ui/TwipsWidget.h"
 
 namespace {
-
-// The main window as the pane sees it: an area (owning the pane), twips, the prompts.
-struct FakeHost : PaneHost {
-    mutable QWidget area;
-    float width = 9000, height = 6000, dirHeight = 636, listWidth = 1998;
-    mutable textrove::testing::ScriptedPrompts prompts;
-    QWidget* PaneArea() const override { return &area; }
-    float OuterWidth() const override { return width; }
-    float OuterHeight() const override { return height; }
-    float SerchDirHeight() const override { return dirHeight; }
-    float SerchListWidth() const override { return listWidth; }
-    Prompts& PromptsRef() const override { return prompts; }
-};
 
 class SerchAnsPaneTest : public textrove::testing::FrameTest {
 protected:
     void SetUp() override
     {
-        FrameTest::SetUp();
-        pane = new Form_SerchAns(host);
-        QObject::connect(pane, &Form_SerchAns::CopyPossible, [this](bool possible) { copyPossible = possible; });
-        pane->Form_Load();
-        host.area.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host.area));
-        QApplication::setActiveWindow(&host.area);
+        Start();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        QApplication::setActiveWindow(frame.get());
         Box()->setFocus();
         QApplication::processEvents();
     }
-    Form_SerchAns* Pane() const override { return pane; }
     static QStringList Lines(int first, int count)
     {
         QStringList lines;
@@ -52,40 +29,22 @@ protected:
             lines << QStringLiteral("ABC :行 %1 of the result, 東京都 ﾃｷｽﾄ").arg(i);
         return lines;
     }
-    FakeHost host;
-    Form_SerchAns* pane = nullptr;  // owned by host.area
-    bool copyPossible = false;
 };
 
-TEST_F(SerchAnsPaneTest, TextUsesCrLfAndCountTracksEveryChange)
+TEST_F(SerchAnsPaneTest, CountIsInCharactersAndABatchThatDoesNotFitIsRefusedWhole)
 {
-    Append({"ABC", "", "日本語"});
-    EXPECT_EQ(Pane()->Text(), "\r\nABC\r\n\r\n日本語");
-    EXPECT_EQ(Pane()->CharacterCount(), 12);
-    Select(2, 5);  // "BC", break
-    EXPECT_EQ(Pane()->SelectedText(), "BC\r\n");
-
-    Append({QString::fromUcs4(U"\U0001F600a")});
-    EXPECT_EQ(Pane()->CharacterCount(), 16) << "a code point outside the BMP is one character";
+    const QString emoji = QString::fromUcs4(U"\U0001F600a");
+    Append({"ABC", "", emoji});
+    EXPECT_EQ(Pane()->CharacterCount(), 11) << "a code point outside the BMP is one character";
     Select(2, 4);
     Box()->textCursor().insertText(QStringLiteral("1\n2"));  // typing is counted too
-    EXPECT_EQ(Pane()->Text(), QString("\r\nA1\r\n2\r\n\r\n日本語\r\n") + QString::fromUcs4(U"\U0001F600a"));
-    EXPECT_EQ(Pane()->CharacterCount(), 18);
-    Box()->setPlainText(QString());
-    EXPECT_EQ(Pane()->CharacterCount(), 0);
-}
-
-TEST_F(SerchAnsPaneTest, CapacityRefusesTheWholeBatchAndKeepsText)
-{
-    Pane()->SetCapacity(12);
-    Append({"12345"});  // 7
+    Pane()->SetCapacity(20);
     QString error;
-    EXPECT_FALSE(Pane()->AppendRecords({"1", "2345"}, &error)) << "3 + 6 would make 16";
+    EXPECT_FALSE(Pane()->AppendRecords({"1", "2345"}, &error)) << "13 + 3 + 6 would make 22";
     EXPECT_EQ(error, "結果表示領域がいっぱいです。");
-    EXPECT_EQ(Pane()->Text(), "\r\n12345");
-    Append({"123"});  // exactly 12 fits
+    Append({"12345"});  // exactly 20 fits
     EXPECT_FALSE(Pane()->AppendRecords({""}, &error)) << "an empty record still needs its break";
-    EXPECT_EQ(Pane()->CharacterCount(), 12);
+    EXPECT_EQ(Pane()->Text(), "\r\nA1\r\n2\r\n\r\n" + emoji + "\r\n12345");
 }
 
 TEST_F(SerchAnsPaneTest, ManyAppendsKeepOrderCountCaretSelectionAndView)
@@ -102,9 +61,8 @@ TEST_F(SerchAnsPaneTest, ManyAppendsKeepOrderCountCaretSelectionAndView)
         for (const QString& r : records) expected += 2 + r.size();
         Append(records);
     }
-    EXPECT_EQ(Pane()->CharacterCount(), expected);
     const QString text = Pane()->Text();
-    EXPECT_EQ(text.size(), expected);
+    EXPECT_EQ(QList<qsizetype>({Pane()->CharacterCount(), text.size()}), QList<qsizetype>({expected, expected}));
     EXPECT_TRUE(text.contains("w\r\n" + Lines(0, 2).join("\r\n") + "\r\n"));
     EXPECT_TRUE(text.endsWith("\r\n" + Lines(199998, 2).join("\r\n")));
     EXPECT_EQ(QList<int>({Box()->textCursor().anchor(), Box()->textCursor().position(),
@@ -117,26 +75,15 @@ TEST_F(SerchAnsPaneTest, ManyAppendsKeepOrderCountCaretSelectionAndView)
     EXPECT_EQ(Box()->textCursor().position(), end) << "a caret at the end does not ride along";
 }
 
-TEST_F(SerchAnsPaneTest, KeyReleaseSetsCopyState)
-{
-    Append({"ABCDEF"});
-    Select(1, 1);
-    QTest::keyClick(Box(), Qt::Key_Right, Qt::ShiftModifier);
-    EXPECT_TRUE(copyPossible) << "shift+arrow selected a character";
-    QTest::keyClick(Box(), Qt::Key_Right);
-    EXPECT_FALSE(copyPossible) << "a plain arrow dropped the selection";
-    Select(1, 4);
-    copyPossible = false;
-    QTest::keyClick(Box(), Qt::Key_Shift);
-    EXPECT_TRUE(copyPossible) << "any release counts";
-    QTest::keyClick(Box(), Qt::Key_X);
-    EXPECT_FALSE(copyPossible) << "typing replaced the selection";
-    EXPECT_EQ(Pane()->Text(), "\r\nxDEF");
-}
-
-TEST_F(SerchAnsPaneTest, MouseReleaseSetsCopyStateAfterTheClickIsHandled)
+TEST_F(SerchAnsPaneTest, CopyFollowsTheSelectionAfterEachKeyOrButtonRelease)
 {
     Append({"alpha beta gamma"});
+    Select(2, 2);
+    QTest::keyClick(Box(), Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_TRUE(Enabled("Menu_Edit_Copy")) << "shift+arrow selected a character";
+    QTest::keyClick(Box(), Qt::Key_Right);
+    EXPECT_FALSE(Enabled("Menu_Edit_Copy")) << "a plain arrow dropped the selection";
+
     QWidget* viewport = Box()->viewport();
     const QRect line = Box()->cursorRect(QTextCursor(Box()->document()->findBlockByNumber(1)));
     const QPoint onWord(line.left() + 10, line.center().y());
@@ -145,7 +92,7 @@ TEST_F(SerchAnsPaneTest, MouseReleaseSetsCopyStateAfterTheClickIsHandled)
     QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, onWord);
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, onWord);
     ASSERT_TRUE(Box()->textCursor().hasSelection());
-    EXPECT_TRUE(copyPossible);
+    EXPECT_TRUE(Enabled("Menu_Edit_Copy"));
     // A click inside a selection clears it only at the release, and the
     // handler must see that. Clicking farther than the drag distance from the
     // double click keeps it from counting as a triple click, whatever the load.
@@ -153,40 +100,39 @@ TEST_F(SerchAnsPaneTest, MouseReleaseSetsCopyStateAfterTheClickIsHandled)
     ASSERT_LT(inWord.x(), Box()->cursorRect(Box()->textCursor()).right()) << "still inside the selected word";
     QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, inWord);
     EXPECT_FALSE(Box()->textCursor().hasSelection());
-    EXPECT_FALSE(copyPossible);
+    EXPECT_FALSE(Enabled("Menu_Edit_Copy"));
 }
 
-TEST_F(SerchAnsPaneTest, SetSizeFollowsTheHost)
-{
-    std::tie(host.width, host.height, host.dirHeight, host.listWidth) = std::tuple(9150, 6116, 700, 2100);
-    Pane()->SetSize();
-    const textrove::TwipsRect p = Pane()->Geometry();
-    EXPECT_EQ(QList<float>({p.top, p.width, p.height}), QList<float>({700, 9150 - 2100 - 151, 6116 - 700 - 716}));
-    EXPECT_EQ(Box()->width(), textrove::TwipsToPixels(p.width - 201, textrove::LogicalDpi()));
-}
-
-TEST_F(SerchAnsPaneTest, ScrollBarReachesTheLastRecordAfterTheEventLoopRuns)
+// Each size change of the document makes the box lay out its last page of
+// text; a search appends thousands of times, so the changes are gathered and
+// given when the event loop runs. The scroll bar still reaches the last record.
+TEST_F(SerchAnsPaneTest, AppendsUpdateTheViewOnceWhenTheEventLoopRuns)
 {
     const std::tuple<const char*, int, int, int> rows[] = {
         // why, records in view before, batches, records per batch
-        {"one large batch", 0, 1, 3000},
-        {"many small batches, as files come in", 0, 600, 5},
-        {"a single record", 0, 1, 1},
+        {"one large batch into an empty pane", 0, 1, 3000},
+        {"many small batches, as files come in", 1, 600, 5},
         // Painting the lines already laid out changes nothing, so only the
         // appends themselves can tell the scroll bar about the new lines.
         {"appended below text already shown", 200, 40, 10}};
     for (const auto& [why, shownBefore, batches, perBatch] : rows) {
         SCOPED_TRACE(why);
         Box()->setPlainText(QString());
+        if (shownBefore > 0) Append(Lines(0, shownBefore));
         QApplication::processEvents();
-        if (shownBefore > 0) {
-            Append(Lines(0, shownBefore));
-            QApplication::processEvents();
-            Box()->viewport()->repaint();
-        }
+        Box()->viewport()->repaint();
+        int sizeChanges = 0;
+        const QMetaObject::Connection counter =
+            QObject::connect(Box()->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged,
+                             Box(), [&](const QSizeF&) { ++sizeChanges; });
         for (int b = 0; b < batches; ++b) Append(Lines(shownBefore + b * perBatch, perBatch));
+        // Into an empty pane the first append puts the caret back at the
+        // start, which lays out the first line.
+        if (shownBefore > 0) EXPECT_EQ(sizeChanges, 0) << "held back while appending";
         QApplication::processEvents();
-
+        QObject::disconnect(counter);
+        EXPECT_GE(sizeChanges, 1) << "given when the event loop ran";
+        EXPECT_LE(sizeChanges, 3) << "not once per append";
         QScrollBar* bar = Box()->verticalScrollBar();
         bar->setValue(bar->maximum());
         QApplication::processEvents();
@@ -195,56 +141,51 @@ TEST_F(SerchAnsPaneTest, ScrollBarReachesTheLastRecordAfterTheEventLoopRuns)
         EXPECT_EQ(bottom.blockNumber(), total) << "the last record is in view at the end";
         EXPECT_EQ(bottom.text(), Lines(total - 1, 1).first());
     }
-}
-
-// Each size change of the document makes the box lay out its last page of
-// text; a search appends thousands of times, so the changes are gathered.
-TEST_F(SerchAnsPaneTest, AppendsBetweenTwoTurnsOfTheEventLoopUpdateTheViewOnce)
-{
-    // Into an empty pane, the first append puts the caret back at the start,
-    // which lays out the first line; that is not what is counted here.
-    Append(Lines(0, 1));
-    QApplication::processEvents();
-    int sizeChanges = 0;
-    QObject::connect(Box()->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, Box(),
-                     [&](const QSizeF&) { ++sizeChanges; });
-    for (int b = 0; b < 200; ++b) Append(Lines(1 + b * 3, 3));
-    EXPECT_EQ(sizeChanges, 0) << "held back while appending";
-    QApplication::processEvents();
-    EXPECT_GE(sizeChanges, 1) << "given when the event loop ran";
-    EXPECT_LE(sizeChanges, 3) << "not once per append";
-
-    // Text set by other means still updates the view at once.
-    sizeChanges = 0;
     Box()->setPlainText(QStringLiteral("1\n2\n3"));
-    EXPECT_GE(sizeChanges, 1);
-    EXPECT_EQ(Box()->verticalScrollBar()->maximum(), 0) << "three lines fit; nothing stale is left";
+    EXPECT_EQ(Box()->verticalScrollBar()->maximum(), 0) << "text set otherwise updates the view at once";
 }
 
-// A file name may hold a character the text box takes as a line end; the
-// banners after it in the same batch still find their own lines.
-TEST_F(SerchAnsPaneTest, BannerPathsFollowTheirLinesWhateverTheNamesHold)
+// Marks come from the lines in view only, follow the view when it scrolls,
+// and cost appending nothing.
+TEST_F(SerchAnsPaneTest, OnlyTheHitLinesInViewAreMarked)
 {
-    const QStringList records = {QString(),
-                                 "----- ファイル名 : /a\nb -----",
-                                 "ABC :x",
-                                 QString(),
-                                 QStringLiteral("----- ファイル名 : /c\u2029d -----"),
-                                 "ABC :y",
-                                 QString(),
-                                 "----- ファイル名 : /e -----",
-                                 "ABC :z"};
-    ASSERT_TRUE(Pane()->AppendRecords(records, nullptr, false,
-                                      {{1, "/a\nb"},
-                                       {4,
-                                        "/c\xe2\x80\xa9"
-                                        "d"},
-                                       {7, "/e"}}));
-    QList<std::optional<QByteArray>> paths;
-    for (QTextBlock block = Box()->document()->begin(); block.isValid(); block = block.next())
-        paths << ResultFileBlocks::PathAt(block);
-    EXPECT_EQ(paths.mid(paths.size() - 2), (QList<std::optional<QByteArray>>{"/e", "/e"}));
-    EXPECT_EQ(paths.count(std::nullopt), paths.size() - 2) << "a banner split over two lines names no file";
+    Pane()->SetSearchWords({"abc"});
+    QStringList records;
+    for (int i = 0; i < 3000; ++i) records << QStringLiteral("ABC :line %1 with abc").arg(i);
+    Append(records);
+    constexpr int kMiddle = 5 + 150000;  // where the word is in the long line
+    Append({QStringLiteral("ABC :") + QString(150000, 'x') + QStringLiteral("abc") + QString(150000, 'x')});
+    QApplication::processEvents();
+    Pane()->Highlighter()->Refresh();
+
+    QList<int> blocks;
+    for (const QTextEdit::ExtraSelection& mark : Box()->extraSelections()) {
+        EXPECT_EQ(mark.cursor.selectedText().toUpper(), "ABC");
+        blocks << mark.cursor.block().blockNumber();
+    }
+    const int firstShown = std::max(Box()->cursorForPosition(QPoint(0, 0)).blockNumber(), 1);
+    const int lastShown = Box()->cursorForPosition(QPoint(0, Box()->viewport()->height() - 1)).blockNumber();
+    ASSERT_FALSE(blocks.isEmpty());
+    EXPECT_EQ(QList<int>({blocks.front(), blocks.back(), int(blocks.size())}),
+              QList<int>({firstShown, lastShown, lastShown - firstShown + 1}))
+        << "one mark per hit line in view";
+
+    // The long line scrolled into view at its middle: its word there is
+    // marked, though neither end of the line is in view.
+    Box()->verticalScrollBar()->setValue(Box()->verticalScrollBar()->maximum());
+    Box()->viewport()->repaint();
+    const QTextBlock last = Box()->document()->lastBlock();
+    ASSERT_GT(last.layout()->lineCount(), 0);
+    Box()->horizontalScrollBar()->setValue(int(last.layout()->lineAt(0).cursorToX(kMiddle)) - 50);
+    QTest::qWait(3 * ResultHighlighter::kDelayMs);
+    ASSERT_FALSE(Box()->extraSelections().isEmpty());
+    const QTextCursor mark = Box()->extraSelections().back().cursor;
+    EXPECT_EQ(QList<int>({mark.block().blockNumber(), mark.selectionStart() - last.position()}),
+              QList<int>({last.blockNumber(), kMiddle}));
+
+    Pane()->SetSearchWords({"zzz"});
+    QTest::qWait(3 * ResultHighlighter::kDelayMs);
+    EXPECT_TRUE(Box()->extraSelections().isEmpty());
 }
 
 // The worker cuts a long line where the pane's own count says it is full.
@@ -296,53 +237,6 @@ TEST(ResultHighlighterSpans, WordsAreMarkedInHitLinesAsTheSearchMatchedThem)
         {"overlapping occurrences make one run", {"AA :aaa"}, {"AA"}, "0:4+3"},
     };
     for (const auto& row : rows) EXPECT_EQ(SpansText(row.lines, row.words), QString::fromUtf8(row.spans)) << row.why;
-}
-
-// Marks come from the lines in view only, follow the view when it scrolls,
-// and cost appending nothing.
-TEST_F(SerchAnsPaneTest, OnlyTheHitLinesInViewAreMarked)
-{
-    Pane()->SetSearchWords({"abc"});
-    QStringList records;
-    for (int i = 0; i < 3000; ++i) records << QStringLiteral("ABC :line %1 with abc").arg(i);
-    Append(records);
-    constexpr int kMiddle = 5 + 150000;  // where the word is in the long line
-    Append({QStringLiteral("ABC :") + QString(150000, 'x') + QStringLiteral("abc") + QString(150000, 'x')});
-    QApplication::processEvents();
-    Pane()->Highlighter()->Refresh();
-
-    auto markedBlocks = [&] {
-        QList<int> blocks;
-        for (const QTextEdit::ExtraSelection& mark : Box()->extraSelections()) {
-            EXPECT_EQ(mark.cursor.selectedText().toUpper(), "ABC");
-            blocks << mark.cursor.block().blockNumber();
-        }
-        return blocks;
-    };
-    const int firstShown = Box()->cursorForPosition(QPoint(0, 0)).blockNumber();
-    const int lastShown = Box()->cursorForPosition(QPoint(0, Box()->viewport()->height() - 1)).blockNumber();
-    const QList<int> blocks = markedBlocks();
-    ASSERT_FALSE(blocks.isEmpty());
-    EXPECT_EQ(blocks.front(), std::max(firstShown, 1));
-    EXPECT_EQ(blocks.back(), lastShown);
-    EXPECT_EQ(blocks.size(), lastShown - std::max(firstShown, 1) + 1) << "one mark per hit line in view";
-
-    // The long line scrolled into view at its middle: its word there is
-    // marked, though neither end of the line is in view.
-    Box()->verticalScrollBar()->setValue(Box()->verticalScrollBar()->maximum());
-    Box()->viewport()->repaint();
-    const QTextBlock last = Box()->document()->lastBlock();
-    ASSERT_GT(last.layout()->lineCount(), 0);
-    Box()->horizontalScrollBar()->setValue(int(last.layout()->lineAt(0).cursorToX(kMiddle)) - 50);
-    QTest::qWait(3 * ResultHighlighter::kDelayMs);
-    ASSERT_FALSE(Box()->extraSelections().isEmpty());
-    const QTextCursor mark = Box()->extraSelections().back().cursor;
-    EXPECT_EQ(QList<int>({mark.block().blockNumber(), mark.selectionStart() - last.position()}),
-              QList<int>({last.blockNumber(), kMiddle}));
-
-    Pane()->SetSearchWords({"zzz"});
-    QTest::qWait(3 * ResultHighlighter::kDelayMs);
-    EXPECT_TRUE(Box()->extraSelections().isEmpty());
 }
 
 }  // namespace
