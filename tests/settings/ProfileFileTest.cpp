@@ -91,10 +91,9 @@ int TemporaryFileModeAtCreation(const std::string& dir, mode_t umask)
     const pid_t pid = ::fork();
     if (pid == 0) {
         const sched_param idle{};
+        ::sched_setscheduler(0, SCHED_IDLE, &idle);  // without it the look may only come late
         ::umask(umask);
-        ::_exit(::sched_setscheduler(0, SCHED_IDLE, &idle) == 0 && WriteProfile(kSectionDefDir, kKeyDirectory, "/new")
-                    ? 0
-                    : 1);
+        ::_exit(WriteProfile(kSectionDefDir, kKeyDirectory, "/new") ? 0 : 1);
     }
     alignas(inotify_event) char event[4096];
     pollfd p{watch, POLLIN, 0};
