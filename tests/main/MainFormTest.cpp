@@ -86,7 +86,7 @@ TEST_F(MainFormTest, MenuBarMatchesTheTable)
               " Menu_Help_Version ﾊﾞｰｼﾞｮﾝ情報(&A) 1\n");
 }
 
-TEST_F(MainFormTest, FirstStartStoresTheDesignSizeLaterStartsRestoreBoundsAndState)
+TEST_F(MainFormTest, GeometryIsStoredAtStartRestoredAndStoredOnceSettledButNotAtExit)
 {
     Start();
     const float w = OuterFor(textrove::kMinAreaWidth, 150), h = OuterFor(textrove::kMinAreaHeight, 716);
@@ -116,11 +116,7 @@ TEST_F(MainFormTest, FirstStartStoresTheDesignSizeLaterStartsRestoreBoundsAndSta
     }
     EXPECT_EQ(m_frame->PaneArea()->size(), QSize(600, 360));
     EXPECT_EQ(m_frame->frameGeometry().topLeft(), QPoint(88, 60));
-}
 
-TEST_F(MainFormTest, ResizeStoresOnceSettledExitDoesNotAndGeometryAppliesOnce)
-{
-    Start();
     // A transition (maximize, restore) arrives as several events: none stores
     // until the window has settled, then the last bounds are stored.
     StoreAll("m,m,m,m,m");

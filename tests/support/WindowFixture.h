@@ -1,6 +1,4 @@
-// The one main-window fixture of the widget suites: a private settings
-// location, a temporary tree, and a main window whose dialogs are answered by
-// FakePrompts; with the helpers the suites share.
+// The main-window fixture of the widget suites and the helpers they share.
 #pragma once
 
 #include <QAction>
@@ -95,6 +93,8 @@ inline void AnswerNextBrowser(std::function<void(Directory参照&)> answer, bool
     });
 }
 
+// A private settings location, a temporary tree, and a main window whose
+// dialogs are answered by FakePrompts.
 class WindowFixture : public ::testing::Test {
 protected:
     // The folder browser's last answer is process-wide: cleared on both ends.
