@@ -1,14 +1,13 @@
 // The search dialog driven as the user drives it: through the search command
 // or on its own, on temp trees, offscreen.
 #include <QClipboard>
-#include <QPlainTextEdit>
-#include <QPointer>
+#include <QElapsedTimer>
+#include <QMenu>
 #include <QProcess>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QWindow>
-
-#include <QMenu>
-#include <QTextBlock>
 
 #include <unistd.h>
 
@@ -19,97 +18,81 @@
 #include "results/ResultContextMenu.h"
 #include "results/ResultFileBlocks.h"
 #include "search/Form_SerchDialog.h"
-#include "support/GuiFixture.h"
+#include "support/WindowFixture.h"
 
-namespace guitest {
 namespace {
 
-const QString kAbortRecord = QStringLiteral("***** 中断しました。 *****");
+using namespace testsupport;
 
-class SearchDialogTest : public FrameFixture {
+const QString kAbortRecord = QStringLiteral("***** 中断しました。 *****");
+const QString kHeader = QStringLiteral("検索文字は、  ABC");
+
+class SearchDialogTest : public WindowFixture {
 protected:
-    // Files at five depths, so the walk order is fixed: one plain hit, one
-    // word split over a line break, a Shift-JIS file ("全文検索"), a UTF-16LE
-    // and an EUC-JP file ("検索です"), shown decoded.
-    QStringList MakeSmallTree()
-    {
-        WriteFile(Root(), "a.txt", "first line\nhas abc here\nnothing\n");
-        WriteFile(Root(), "sub/b.txt", "xx ab\nc yy\n");
-        WriteFile(Root(), "sub/deeper/c.txt", "\x91\x53\x95\xb6\x8c\x9f\x8d\xf5\r\n");
-        WriteFile(Root(), "sub/deeper/d/d.txt", QByteArray("\xFF\xFE\x1C\x69\x22\x7D\x67\x30\x59\x30\r\0\n\0", 14));
-        WriteFile(Root(), "sub/deeper/d/e/e.txt", "\xB8\xA1\xBA\xF7\xA4\xC7\xA4\xB9\n");
-        AddWords({"abc", "検索"});
-        SetTarget(Root());
-        return {QStringLiteral("検索文字は、  ABC  検索"),
-                QString(),
-                Banner(Root() + "/a.txt"),
-                QStringLiteral("ABC :has abc here"),
-                QString(),
-                Banner(Root() + "/sub/b.txt"),
-                QStringLiteral("ABC :c yy"),
-                QString(),
-                Banner(Root() + "/sub/deeper/c.txt"),
-                QStringLiteral("検索 :全文検索"),
-                QString(),
-                Banner(Root() + "/sub/deeper/d/d.txt"),
-                QStringLiteral("検索 :検索です"),
-                QString(),
-                Banner(Root() + "/sub/deeper/d/e/e.txt"),
-                QStringLiteral("検索 :検索です")};
-    }
+    void SetUp() override { Start(); }
     Form_SerchDialog* OpenDialog() const { return m_frame->findChild<Form_SerchDialog*>(); }
 };
 
-TEST_F(SearchDialogTest, SearchCommandFillsPaneAppendsAndRestoresFrame)
+TEST_F(SearchDialogTest, SearchCommandAppendsDecodedHitsAndResetsCaretSelectionAndView)
 {
-    const QString once = Records(MakeSmallTree());
+    // A word split over a line break, and Shift-JIS text shown decoded.
+    WriteFile(Root(), "a.txt", "has abc here\nxx ab\nc yy\n");
+    WriteFile(Root(), "sub/c.txt", "\x91\x53\x95\xb6\x8c\x9f\x8d\xf5\r\n");
+    AddWords({"abc", "検索"});
+    SetTarget(Root());
+    const QString header = kHeader + QStringLiteral("  検索");
+    const QString once = Records({header, {}, Banner(Root() + "/a.txt"), "ABC :has abc here", "ABC :c yy"})
+        + Records({{}, Banner(Root() + "/sub/c.txt"), "検索 :全文検索"});
+    const QString earlier = QStringLiteral("earlier\n").repeated(100) + "lines";
+    Box()->setPlainText(earlier);
+    Box()->moveCursor(QTextCursor::End, QTextCursor::KeepAnchor);
+    Results()->SerchAns_KeyUp();
+    QApplication::processEvents();
+    ASSERT_TRUE(Item("Menu_Edit_Copy")->isEnabled() && Box()->verticalScrollBar()->value() > 0);
     // Posted before the command, so it runs inside the dialog's modal loop.
     bool sawDialog = false;
     QTimer::singleShot(0, m_frame.get(), [&] {
-        Form_SerchDialog* dialog = OpenDialog();
-        ASSERT_NE(dialog, nullptr);
+        ASSERT_NE(OpenDialog(), nullptr);
         sawDialog = true;
-        EXPECT_TRUE(dialog->isVisible() && dialog->isModal());
-        EXPECT_FALSE(dialog->windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint));
+        EXPECT_TRUE(OpenDialog()->isVisible() && OpenDialog()->isModal());
+        EXPECT_FALSE(OpenDialog()->windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint));
         EXPECT_EQ(m_frame->cursor().shape(), Qt::BusyCursor);
     });
     RunSearchCommand();
     EXPECT_TRUE(sawDialog);
     EXPECT_EQ(OpenDialog(), nullptr) << "the dialog is gone once the command returns";
-    EXPECT_EQ(Pane().Text(), once);
+    EXPECT_EQ(Results()->Text(), QString(earlier).replace("\n", "\r\n") + once);
     for (const char* name : {"Menu_File_Save", "Menu_File_Clear", "Menu_Edit_SelectAll"})
         EXPECT_TRUE(Item(name)->isEnabled()) << name;
+    EXPECT_TRUE(Item("Menu_Edit_Copy")->isEnabled()) << "kept: a search does not re-evaluate it";
     EXPECT_EQ(m_frame->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(
+        QList<int>({Box()->textCursor().anchor(), Box()->textCursor().position(), Box()->verticalScrollBar()->value()}),
+        QList<int>({0, 0, 0}));
 
-    RunSearchCommand();
-    EXPECT_EQ(Pane().Text(), once + once) << "a second search appends";
     SetTarget(Root() + "/missing");
     RunSearchCommand();
-    EXPECT_EQ(Pane().Text(), once + once + Records({QStringLiteral("検索文字は、  ABC  検索")}))
-        << "no hits: the header alone";
+    EXPECT_TRUE(Results()->Text().endsWith(once + Records({header}))) << "no hits: the header alone";
     EXPECT_TRUE(m_prompts->messages.empty());
 }
 
-// Enter, a close request and Escape during a long search; then the same dialog runs again.
-TEST_F(SearchDialogTest, EscapeCancelsWithoutClosingAndNextRunStartsCleared)
+// Enter and a close request do nothing during a search; Escape cancels it
+// without closing; destroying a dialog mid-search joins its worker.
+TEST_F(SearchDialogTest, EscapeCancelsWithoutClosingDestroyingJoinsNextRunStartsCleared)
 {
-    constexpr int kFiles = 2000;
     WriteFile(Root(), "first.txt", "abc first\n");
-    QByteArray body;
-    for (int line = 0; line < 40; ++line)
-        body += "filler line without the word, number " + QByteArray::number(line) + "\n";
-    body += "ABC at the end\n";
-    for (int i = 0; i < kFiles; ++i) WriteFile(Root(), QStringLiteral("many/f%1.txt").arg(i), body);
+    for (int i = 0; i < 2000; ++i)
+        WriteFile(Root(), QStringLiteral("many/f%1.txt").arg(i), QByteArray(1500, 'x') + "\nabc\n");
 
-    Form_SerchDialog dialog(m_frame.get(), RequestFor(Root() + "/", {"abc"}), Pane(), *m_prompts);
+    Form_SerchDialog dialog(m_frame.get(), RequestFor(Root() + "/", {"abc"}), *Results(), *m_prompts);
     auto* cancel = dialog.findChild<QPushButton*>(QStringLiteral("Cancel"));
     auto* progress = dialog.findChild<QPlainTextEdit*>(QStringLiteral("SerchingFile"));
     ASSERT_TRUE(cancel && progress);
     EXPECT_FALSE(cancel->isEnabled()) << "disabled until the search starts";
     bool pressed = false;
-    // Cancel once first.txt's block is in the pane, while the many files still wait.
-    QObject::connect(Pane().SerchAns()->document(), &QTextDocument::contentsChanged, &dialog, [&] {
-        if (pressed || !Pane().Text().contains(QStringLiteral("ABC :abc first"))) return;
+    // Once first.txt's block is in the pane, while the many files still wait.
+    QObject::connect(Box()->document(), &QTextDocument::contentsChanged, &dialog, [&] {
+        if (pressed || !Results()->Text().contains(QStringLiteral("ABC :abc first"))) return;
         pressed = true;
         // Sent to the button, as if it had the focus; what it ignores goes on to the dialog.
         QTest::keyClick(cancel, Qt::Key_Return);
@@ -124,113 +107,75 @@ TEST_F(SearchDialogTest, EscapeCancelsWithoutClosingAndNextRunStartsCleared)
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     ASSERT_TRUE(pressed);
 
-    const QString text = Pane().Text();
-    EXPECT_TRUE(text.startsWith(Records({QStringLiteral("検索文字は、  ABC"), QString(), Banner(Root() + "/first.txt"),
-                                         QStringLiteral("ABC :abc first")})));
-    // The flag is seen before the next file, unless the worker had already
-    // walked every file by the time the key arrived (it is that fast).
-    if (text.count(QStringLiteral("----- ファイル名 : ")) < kFiles + 1) {
-        EXPECT_TRUE(text.endsWith(QStringLiteral("\r\nABC :ABC at the end\r\n") + kAbortRecord)
-                    || text.endsWith(QStringLiteral("ABC :abc first\r\n") + kAbortRecord))
-            << "the abort record follows a complete file block";
-        EXPECT_EQ(text.count(kAbortRecord), 1);
-    } else {
-        EXPECT_EQ(text.count(kAbortRecord), 0) << "no abort record after a completed walk";
-    }
+    const QString first = Records({kHeader, {}, Banner(Root() + "/first.txt"), "ABC :abc first"});
+    EXPECT_TRUE(Results()->Text().startsWith(first));
 
-    // The same dialog shown again runs a full search from a cleared flag;
-    // the target was taken as typed (no second slash in the banners).
-    QObject::disconnect(Pane().SerchAns()->document(), nullptr, &dialog, nullptr);
-    Pane().Clear();
+    // Destroyed mid-search, a dialog joins its worker: nothing arrives later.
+    auto* doomed = new Form_SerchDialog(m_frame.get(), RequestFor(Root(), {"abc"}), *Results(), *m_prompts);
+    doomed->show();
+    EXPECT_TRUE(doomed->SearchRunning());
+    delete doomed;
+    const QString atDestruction = Results()->Text();
+    QTest::qWait(200);
+    EXPECT_EQ(Results()->Text(), atDestruction) << "no record arrives after the dialog is gone";
+
+    // Shown again, the first dialog searches from a cleared flag, and ends on the last file scanned.
+    QObject::disconnect(Box()->document(), nullptr, &dialog, nullptr);
     ASSERT_TRUE(QDir(Root() + "/many").removeRecursively());
-    WriteFile(Root(), "again/one.txt", "abc\n");
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-    EXPECT_EQ(progress->toPlainText(), Root() + "/again/one.txt") << "the last file scanned is shown";
-    EXPECT_EQ(Pane().Text(),
-              Records({QStringLiteral("検索文字は、  ABC"), QString(), Banner(Root() + "/first.txt"),
-                       QStringLiteral("ABC :abc first"), QString(), Banner(Root() + "/again/one.txt"),
-                       QStringLiteral("ABC :abc")}));
+    EXPECT_TRUE(Results()->Text().endsWith(first)) << "not cancelled";
+    EXPECT_EQ(progress->toPlainText(), Root() + "/first.txt");
 }
 
-// A full pane: the record that does not fit is refused on the worker, its
-// message box goes through the frame's Prompts, and the search ends.
+// The capacity is checked on the worker, record by record (a long line part
+// by part), so the pane never refuses what it was sent; the message box goes
+// through the frame's Prompts and the search ends.
 TEST_F(SearchDialogTest, FullPaneReportsAndEndsSearch)
 {
+    // Past two blocks, so the line is handed over in three parts.
+    const QByteArray line = QByteArray((2 << 20) + 100000, 'x') + "abc";
     WriteFile(Root(), "a.txt", "abc one\nline\n");
     WriteFile(Root(), "sub/b.txt", "two abc\n");
+    WriteFile(Root(), "sub/deeper/long.txt", "before\n" + line + "\nafter\n");
     AddWords({"abc"});
     SetTarget(Root());
-    const QString header = QStringLiteral("検索文字は、  ABC");
-    const QStringList all = {header,
-                             QString(),
-                             Banner(Root() + "/a.txt"),
-                             QStringLiteral("ABC :abc one"),
-                             QString(),
-                             Banner(Root() + "/sub/b.txt"),
-                             QStringLiteral("ABC :two abc")};
-    const qsizetype fullSize = Records(all).size();  // all BMP: one unit per character
-
+    QStringList all = {kHeader, {}, Banner(Root() + "/a.txt"), "ABC :abc one", {}, Banner(Root() + "/sub/b.txt")};
+    all << "ABC :two abc" << QString() << Banner(Root() + "/sub/deeper/long.txt")
+        << "ABC :" + QString::fromLatin1(line);
+    const QString whole = Records(all);  // all BMP: one unit per character
+    const qsizetype upToB = Records(all.mid(0, 7)).size();
     const struct {
         const char* why;
-        QString typed;   // the user's text in the pane before the search
-        qsizetype room;  // characters the search may add
-        int lastRecord;  // records [0, lastRecord) of `all` get in
-        int failures;    // -1: at least one
+        QString typed;     // the user's text in the pane before the search
+        qsizetype room;    // characters the search may add
+        QString expected;  // what it adds
+        int failures;      // message boxes
     } rows[] = {
-        {"the very last record is one character too long", {}, fullSize - 1, 6, 1},
-        {"exactly full is not a failure", {}, fullSize, 7, 0},
-        {"the count starts from the text already in the pane", "typed\ntext", Records({header}).size() - 1, 0, -1},
+        // Refused whole, line break included; so is the abort record before the next file.
+        {"a record one character too long", {}, upToB - 1, Records(all.mid(0, 6)), 2},
+        {"exactly full is not a failure", {}, whole.size(), whole, 0},
+        {"a long line is cut at the capacity", {}, whole.size() - 50000, whole.left(whole.size() - 50000), 1},
+        {"the count starts from the text already in the pane", "typed\ntext", Records({kHeader}).size() - 1, {}, 2},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.why);
-        Pane().SerchAns()->setPlainText(row.typed);
-        const QString before = Pane().Text();
-        Pane().SetCapacity(Pane().CharacterCount() + row.room);
+        Box()->setPlainText(row.typed);
+        const QString expected = Results()->Text() + row.expected;
+        Results()->SetCapacity(Results()->CharacterCount() + row.room);
         m_prompts->messages.clear();
         QStringList shown;
-        m_prompts->onMessage = [&] { shown << Pane().Text(); };
+        m_prompts->onMessage = [&] { shown << Results()->Text(); };
 
         RunSearchCommand();
 
-        const QString expected = before + Records(all.mid(0, row.lastRecord));
-        EXPECT_EQ(Pane().Text(), expected);
-        if (row.failures >= 0)
-            EXPECT_EQ(int(m_prompts->messages.size()), row.failures);
-        else
-            EXPECT_GE(m_prompts->messages.size(), 1u);
-        for (const RecordingPrompts::Box& message : m_prompts->messages) {
+        EXPECT_EQ(Results()->Text(), expected);
+        EXPECT_EQ(Results()->CharacterCount(), expected.size());
+        EXPECT_EQ(int(m_prompts->messages.size()), row.failures);
+        for (const FakePrompts::Box& message : m_prompts->messages) {
             EXPECT_EQ(message.text, QStringLiteral("結果表示領域がいっぱいです。"));
             EXPECT_EQ(message.icon, QMessageBox::Critical);
         }
-        if (!shown.isEmpty()) EXPECT_EQ(shown.first(), expected) << "records before the failure are shown first";
-    }
-}
-
-// A hit on a line longer than the engine holds reaches the pane in parts,
-// as one line; at the capacity it is cut there, with the full pane's message.
-TEST_F(SearchDialogTest, LongHitLineFillsThePaneUpToItsCapacity)
-{
-    // Past two blocks, so its end is not in the block where it passes the
-    // hold limit (a line that ends there is held whole). Three parts.
-    const QByteArray line = QByteArray((2 << 20) + 100000, 'x') + "abc";
-    WriteFile(Root(), "long.txt", "before\n" + line + "\nafter\n");
-    AddWords({"abc"});
-    SetTarget(Root());
-    const QString all = Records({QStringLiteral("検索文字は、  ABC"), QString(), Banner(Root() + "/long.txt"),
-                                 "ABC :" + QString::fromLatin1(line)});
-    for (const qsizetype room : {all.size(), all.size() - 50000}) {
-        Pane().Clear();
-        Pane().SetCapacity(room);
-        m_prompts->messages.clear();
-
-        RunSearchCommand();
-
-        EXPECT_EQ(Pane().Text(), all.left(room));
-        EXPECT_EQ(Pane().CharacterCount(), room);
-        ASSERT_EQ(m_prompts->messages.size(), room < all.size() ? 1u : 0u);
-        if (room < all.size()) {
-            EXPECT_EQ(m_prompts->messages[0].text, QStringLiteral("結果表示領域がいっぱいです。"));
-        }
+        EXPECT_EQ(shown.value(0, expected), expected) << "records before the failure are shown first";
     }
 }
 
@@ -245,12 +190,9 @@ TEST_F(SearchDialogTest, SavedAndCopiedResultIsTheCompanionOutput)
         QByteArray after;  // what follows "needle" on the hit line
         QByteArray shown;  // how the companion shows it
     } rows[] = {
-        {"ls.txt", "\xE2\x80\xA8ls", kFffd + "ls"},  // U+2028: a break inside the widget's line
-        {"ps.txt", "\xE2\x80\xA9ps", kFffd + "ps"},  // U+2029: a new block
-        {"fdd0.txt",
-         "\xEF\xB7\x90"
-         "f",
-         kFffd + "f"},                                                // U+FDD0: the widget's frame mark, a new block
+        {"ls.txt", "\xE2\x80\xA8ls", kFffd + "ls"},                   // U+2028: a break inside the widget's line
+        {"ps.txt", "\xE2\x80\xA9ps", kFffd + "ps"},                   // U+2029: a new block
+        {"fdd0.txt", "\xEF\xB7\x90!", kFffd + "!"},                   // U+FDD0: the widget's frame mark, a new block
         {"kept.txt", QByteArray("\xC2\x85\x0B\x0C\xC2\xA0\x00k", 9),  // NEL, VT, FF, no-break space, NUL
          QByteArray("\xC2\x85\x0B\x0C\xC2\xA0\x00k", 9)},
         {"cr\nlf.txt", " in a file named with LF", " in a file named with LF"},
@@ -272,66 +214,69 @@ TEST_F(SearchDialogTest, SavedAndCopiedResultIsTheCompanionOutput)
     EXPECT_TRUE(expected.contains("/cr" + kFffd + "lf.txt -----")) << "a file name's LF too";
 
     m_frame->Menu_Edit_SelectAll_Click();
-    const QString saved = m_tree.filePath("saved.txt");
-    m_prompts->saveNames = {saved};
+    m_prompts->saveNames = {m_tree.filePath("saved.txt")};
     m_frame->Menu_File_Save_Click();
-    QFile file(saved);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), expected + "\r\n");
-
+    EXPECT_EQ(ReadFile(m_tree.filePath("saved.txt")), expected + "\r\n");
     QClipboard* clipboard = QGuiApplication::clipboard();
     m_frame->Menu_Edit_Copy_Click();
     EXPECT_EQ(clipboard->text().toUtf8(), expected) << "the Copy command";
     clipboard->clear();
-    Pane().SerchAns()->copy();
+    Box()->copy();
     EXPECT_EQ(clipboard->text().toUtf8(), expected) << "the box's own copy (Ctrl+C)";
     EXPECT_TRUE(m_prompts->messages.empty());
 }
 
-// Destroying the dialog mid-search joins the worker; nothing arrives later.
-TEST_F(SearchDialogTest, DestroyingDialogStopsWorker)
+// Every delivery makes the pane lay out its view again; one per file would
+// keep the window's thread busy for the whole search.
+TEST_F(SearchDialogTest, ManyFilesWithHitsArriveInFewBatchesAndInWalkOrder)
 {
-    for (int i = 0; i < 300; ++i) WriteFile(Root(), QStringLiteral("d%1/f%2.txt").arg(i % 40).arg(i), "abc\nabc\n");
+    constexpr int kFiles = 1200;
+    const QByteArray body = "abc at the start\n" + QByteArray(16000, 'y') + "\nxyz and ABC at the end\n";
+    for (int i = 0; i < kFiles; ++i) WriteFile(Root(), QStringLiteral("d%1/f%2.txt").arg(i % 24).arg(i), body);
+    AddWords({"abc", "xyz"});
+    SetTarget(Root());
+    // The same search without windows: the text an empty pane should end with.
+    struct : textrove::search::ResultSink {
+        bool Append(std::string_view record, std::string&) override { return text.append("\r\n").append(record), true; }
+        std::string text;
+    } sink;
+    textrove::search::CancelFlag cancel{0};
+    textrove::search::SearchEngine(sink, cancel).SearchCharacter(RequestFor(Root(), {"abc", "xyz"}));
 
-    auto* dialog = new Form_SerchDialog(m_frame.get(), RequestFor(Root(), {"abc"}), Pane(), *m_prompts);
-    QPointer<Form_SerchDialog> guard(dialog);
-    dialog->show();
-    EXPECT_TRUE(dialog->SearchRunning());
-    delete dialog;
-    EXPECT_TRUE(guard.isNull());
-    const QString atDestruction = Pane().Text();
-    QTest::qWait(200);
-    EXPECT_EQ(Pane().Text(), atDestruction) << "no record arrives after the dialog is gone";
+    int deliveries = 0;
+    QObject::connect(Box()->document(), &QTextDocument::contentsChange, m_frame.get(),
+                     [&](int, int, int added) { deliveries += added > 0; });
+    QElapsedTimer clock;
+    clock.start();
+    RunSearchCommand();
+    const qint64 elapsed = clock.elapsed();
+    // Scrollable over the whole result before the event loop runs again.
+    const int maximumAtClose = Box()->verticalScrollBar()->maximum();
+    QApplication::processEvents();
+    EXPECT_EQ(Box()->verticalScrollBar()->maximum(), maximumAtClose);
+    EXPECT_GT(maximumAtClose, 3 * kFiles);
+
+    EXPECT_EQ(Results()->Text(), QString::fromStdString(sink.text)) << "every record, in walk order";
+    EXPECT_EQ(Results()->Text().count(QStringLiteral("----- ファイル名 : ")), kFiles);
+    // At most one delivery per interval from finished files, one per interval
+    // from the timer, and the last one at the end.
+    const qint64 intervals = elapsed / Form_SerchDialog::kDeliveryIntervalMs + 1;
+    EXPECT_LE(deliveries, 2 * intervals + 1) << deliveries << " deliveries in " << elapsed << " ms";
 }
 
-// Records what it is asked to open instead of asking the desktop.
-class RecordingOpener : public FileOpener {
-public:
-    RecordingOpener(QList<QUrl>& urls, bool succeeds) : m_urls(urls), m_succeeds(succeeds) { }
-    bool Open(const QUrl& url) override
-    {
-        m_urls << url;
-        return m_succeeds;
-    }
-
-private:
-    QList<QUrl>& m_urls;
-    bool m_succeeds;
+// A desktop that cannot open anything.
+struct FailingOpener : FileOpener {
+    bool Open(const QUrl&) override { return false; }
 };
 
-// The bytes of the path the desktop's opener gets from a URL.
-QByteArray OpenedPath(const QUrl& url)
-{
-    const QByteArray encoded = url.toEncoded();
-    EXPECT_TRUE(url.isLocalFile() && encoded.startsWith("file:///")) << encoded.toStdString();
-    return QByteArray::fromPercentEncoding(encoded.mid(7));
-}
-
+// Which file a line belongs to comes from the banner's bytes, not its text
+// (opening them with the desktop is an end-to-end flow).
 TEST_F(SearchDialogTest, OpenCommandsActOnTheFileBlockUnderTheMouse)
 {
     // A name with a space, Japanese and a byte that is not UTF-8: shown with
     // U+FFFD, so the text alone cannot tell which file it is.
     const QByteArray odd = QFile::encodeName(Root()) + "/sub dir/a b 日本\xff.txt";
+    const QString oddShown = Root() + QStringLiteral("/sub dir/a b 日本\uFFFD.txt");
     ASSERT_TRUE(QDir(Root()).mkpath(QStringLiteral("sub dir")));
     struct Unlink {  // QTemporaryDir cannot remove a name that is not UTF-8
         QByteArray path;
@@ -343,81 +288,45 @@ TEST_F(SearchDialogTest, OpenCommandsActOnTheFileBlockUnderTheMouse)
     SetTarget(Root());
     RunSearchCommand();
     RunSearchCommand();  // its header comes right below the last hit line
-    ASSERT_TRUE(Pane().AppendRecords({kAbortRecord}, nullptr));
+    Append({kAbortRecord});
+    const QStringList once = {
+        {}, Banner(Root() + "/plain.txt"), "ABC :abc", {}, Banner(oddShown), "ABC :abc one", "ABC :c two"};
+    ASSERT_EQ(Results()->Text(),
+              Records(QStringList{kHeader} + once + QStringList{kHeader} + once + QStringList{kAbortRecord}));
+    // The file of each line: p plain.txt, o the odd file, - none.
     const QByteArray plain = QFile::encodeName(Root()) + "/plain.txt";
-    const QString header = QStringLiteral("検索文字は、  ABC");
-    const QStringList once = {QString(),
-                              Banner(Root() + "/plain.txt"),
-                              QStringLiteral("ABC :abc"),
-                              QString(),
-                              Banner(Root() + QStringLiteral("/sub dir/a b 日本\uFFFD.txt")),
-                              QStringLiteral("ABC :abc one"),
-                              QStringLiteral("ABC :c two")};
-    ASSERT_EQ(Pane().Text(),
-              Records(QStringList{header} + once + QStringList{header} + once + QStringList{kAbortRecord}));
-
-    // Line by line: the header, empty lines and the abort record belong to no file.
-    const QList<std::optional<QByteArray>> owner = {std::nullopt, std::nullopt, std::nullopt, plain, plain,
-                                                    std::nullopt, odd,          odd,          odd};
-    QList<std::optional<QByteArray>> expected = owner + owner.mid(1);
-    expected << std::nullopt;
-    QTextBlock block = Pane().SerchAns()->document()->begin();
-    for (int i = 0; i < expected.size(); ++i, block = block.next())
-        EXPECT_EQ(ResultFileBlocks::PathAt(block), expected[i]) << "line " << i;
-
-    // Through the menu, at a hit line of the odd file and at the header.
-    QList<QUrl> opened;
-    ResultContextMenu& menus = *Pane().ContextMenu();
-    menus.SetOpener(std::make_unique<RecordingOpener>(opened, true));
-    auto pointOf = [&](int line) {
-        return Pane()
-            .SerchAns()
-            ->cursorRect(QTextCursor(Pane().SerchAns()->document()->findBlockByNumber(line)))
-            .center();
+    auto owners = [&] {
+        QString all;
+        for (QTextBlock block = Box()->document()->begin(); block.isValid(); block = block.next()) {
+            const std::optional<QByteArray> path = ResultFileBlocks::PathAt(block);
+            all += !path ? '-' : *path == odd ? 'o' : *path == plain ? 'p' : '?';
+        }
+        return all;
     };
-    auto action = [](QMenu& menu, const char* name) { return menu.findChild<QAction*>(QString::fromLatin1(name)); };
-    {
-        const std::unique_ptr<QMenu> menu(menus.CreateMenu(pointOf(7)));
-        ASSERT_TRUE(action(*menu, "edit-copy") && action(*menu, "select-all")) << "Qt's own entries stay";
-        QAction* openFile = action(*menu, "SerchAns_OpenFile");
-        QAction* openFolder = action(*menu, "SerchAns_OpenFolder");
-        ASSERT_TRUE(openFile && openFolder);
-        EXPECT_EQ(QStringList({openFile->text(), openFolder->text()}),
-                  QStringList({QStringLiteral("ファイルを開く(&O)"), QStringLiteral("フォルダを開く(&F)")}));
-        ASSERT_TRUE(openFile->isEnabled() && openFolder->isEnabled());
-        openFile->trigger();
-        openFolder->trigger();
-    }
-    ASSERT_EQ(opened.size(), 2);
-    EXPECT_EQ(OpenedPath(opened[0]), odd);
-    EXPECT_EQ(OpenedPath(opened[1]), QFile::encodeName(Root()) + "/sub dir");
-    {
-        const std::unique_ptr<QMenu> menu(menus.CreateMenu(pointOf(1)));
-        EXPECT_FALSE(action(*menu, "SerchAns_OpenFile")->isEnabled()
-                     || action(*menu, "SerchAns_OpenFolder")->isEnabled())
-            << "the header line";
-    }
+    EXPECT_EQ(owners(), "---pp-ooo--pp-ooo-") << "the header, empty lines and the abort record belong to no file";
 
-    // A desktop that cannot open it: said in a message box, as plain text.
-    menus.SetOpener(std::make_unique<RecordingOpener>(opened, false));
+    // The menu at a hit line of the odd file and at the header below it.
+    ResultContextMenu& menus = *Results()->ContextMenu();
+    for (const int line : {8, 9}) {
+        const QPoint at = Box()->cursorRect(QTextCursor(Box()->document()->findBlockByNumber(line))).center();
+        const std::unique_ptr<QMenu> menu(menus.CreateMenu(at));
+        for (const char* name : {"SerchAns_OpenFile", "SerchAns_OpenFolder"}) {
+            auto* entry = menu->findChild<QAction*>(QString::fromLatin1(name));
+            ASSERT_NE(entry, nullptr) << name;
+            EXPECT_EQ(entry->isEnabled(), line == 8) << name << " at line " << line;
+        }
+    }
+    menus.SetOpener(std::make_unique<FailingOpener>());
     menus.SerchAns_OpenFile(odd);
     ASSERT_EQ(m_prompts->messages.size(), 1u);
-    EXPECT_EQ(m_prompts->messages[0].text,
-              QStringLiteral("開けませんでした: ") + Root() + QStringLiteral("/sub dir/a b 日本\uFFFD.txt"));
+    EXPECT_EQ(m_prompts->messages[0].text, QStringLiteral("開けませんでした: ") + oddShown);
     EXPECT_EQ(m_prompts->messages[0].icon, QMessageBox::Critical);
 
-    // The user edits the first odd banner: its block no longer says which
-    // file it is, and nothing guesses; a hit line edited keeps its file.
-    QTextCursor edit(Pane().SerchAns()->document()->findBlockByNumber(6));
-    edit.movePosition(QTextCursor::EndOfBlock);
-    edit.insertText(QStringLiteral("x"));
-    QTextCursor(Pane().SerchAns()->document()->findBlockByNumber(12)).insertText(QStringLiteral("typed "));
-    block = Pane().SerchAns()->document()->findBlockByNumber(6);
-    EXPECT_EQ(QList<std::optional<QByteArray>>(
-                  {ResultFileBlocks::PathAt(block), ResultFileBlocks::PathAt(block.next()),
-                   ResultFileBlocks::PathAt(Pane().SerchAns()->document()->findBlockByNumber(12))}),
-              QList<std::optional<QByteArray>>({std::nullopt, std::nullopt, plain}));
+    // An edited banner no longer says which file it is, and nothing guesses;
+    // an edited hit line keeps its file.
+    QTextCursor(Box()->document()->findBlockByNumber(6)).insertText(QStringLiteral("x"));
+    QTextCursor(Box()->document()->findBlockByNumber(12)).insertText(QStringLiteral("typed "));
+    EXPECT_EQ(owners(), "---pp------pp-ooo-");
 }
 
 }  // namespace
-}  // namespace guitest
