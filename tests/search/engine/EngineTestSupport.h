@@ -1,12 +1,13 @@
-// A recording sink, searches over temporary trees and a plain reference
-// reading for the engine tests.
+// A recording sink, searches over temporary trees, the command-line
+// companion and a plain reference reading for the engine tests.
 #pragma once
 
-#include <dirent.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -28,18 +29,6 @@ using namespace textrove::search;
 using Strings = std::vector<std::string>;
 
 using testsupport::TempTree;
-
-// Visible entry names of a directory in the kernel's listing order.
-inline Strings ListingOrder(const std::string& dir)
-{
-    Strings names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.emplace_back(e->d_name);
-        closedir(d);
-    }
-    return names;
-}
 
 class RecordingSink : public ResultSink {
 public:
@@ -68,6 +57,7 @@ public:
     int cancelAfter = -1;  // the flag goes up once this many records are held
     int stallMs = 0;
     CancelFlag* cancel = nullptr;
+    std::size_t peakHeld = 0;  // the engine's PeakHeldBytes after the search
 };
 
 // How the engine spreads a search over threads (0: its own choice).
@@ -78,38 +68,66 @@ struct Parallel {
     int stallMs = 0;  // the sink's first file takes this long
 };
 
-inline RecordingSink Search(const std::string& target, Strings words, CancelFlag* flag = nullptr, int cancelAfter = -1,
-                            Parallel parallel = {})
+// The two read paths. On one thread every record goes out as it is made. On
+// several, a file behind a slow first one is read ahead: its records are held
+// framed in a buffer and handed over once it is the head, and a record passing
+// the small bound switches the file to going out directly.
+inline constexpr Parallel kSerial{1};
+inline constexpr Parallel kReadAhead{4, 4096, 1, 30};
+
+inline void SearchInto(RecordingSink& sink, const std::string& target, Strings words, Parallel parallel = {})
 {
     CancelFlag own{0};
-    RecordingSink sink;
-    sink.cancel = flag ? flag : &own;
-    sink.cancelAfter = cancelAfter;
+    if (!sink.cancel) sink.cancel = &own;
     sink.stallMs = parallel.stallMs;
     SearchEngine engine(sink, *sink.cancel);
     engine.SetThreads(parallel.threads);
     engine.SetParallelLimits(parallel.heldBytes, parallel.batchFiles);
     engine.SearchCharacter({target, std::move(words)});
+    sink.peakHeld = engine.PeakHeldBytes();
+    if (sink.cancel == &own) sink.cancel = nullptr;
+}
+
+inline RecordingSink Search(const std::string& target, Strings words, Parallel parallel = {},
+                            CancelFlag* flag = nullptr, int cancelAfter = -1)
+{
+    RecordingSink sink;
+    sink.cancel = flag;
+    sink.cancelAfter = cancelAfter;
+    SearchInto(sink, target, std::move(words), parallel);
     return sink;
 }
 
-// Records after the header of a search over a tree holding only "f".
-inline Strings HitsIn(const std::string& bytes, Strings words)
+inline std::string Banner(const std::string& path)
 {
-    TempTree tree;
-    tree.File("f", bytes);
-    auto records = Search(tree.Root(), std::move(words)).records;
-    records.erase(records.begin());
-    for (auto& r : records)
-        if (auto at = r.find(tree.Root()); at != std::string::npos) r.replace(at, tree.Root().size(), "<root>/");
-    return records;
+    return "----- ファイル名 : " + path + " -----";
 }
 
-inline Strings Block(const Strings& hits)
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+// Runs textrove-search with `args` (killed after a minute); standard output
+// goes to a scratch file, or through `redirect` (then not read back).
+inline Outcome RunCompanion(const Strings& args, const std::string& redirect = "")
 {
-    Strings out{"", "----- ファイル名 : <root>/f -----"};
-    out.insert(out.end(), hits.begin(), hits.end());
-    return out;
+    TempTree scratch;
+    auto quote = [](const std::string& s) {
+        std::string q = "'";
+        for (char c : s) c == '\'' ? q.append("'\\''") : q.append(1, c);
+        return q.append("'");
+    };
+    std::string cmd = "timeout -s KILL 60 " + quote(TEXTROVE_SEARCH_EXE);
+    for (const auto& a : args) cmd.append(" ").append(quote(a));
+    cmd += redirect.empty() ? " >" + quote(scratch.Path("out")) : " " + redirect;
+    const int raw = std::system((cmd + " 2>" + quote(scratch.Path("err"))).c_str());
+    auto slurp = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, redirect.empty() ? slurp(scratch.Path("out")) : "",
+            slurp(scratch.Path("err"))};
 }
 
 // UTF-16 text with its byte-order mark.

@@ -1,5 +1,7 @@
-// The scan fed in pieces: what is carried from piece to piece, lines too long
-// to hold (streamed, then read again) and the one-pass candidate search.
+// Random texts against a plain line-by-line reading of the matching rules
+// (the byte prefilter may only skip lines that cannot report): fed in pieces,
+// streamed when too long to hold, and through the whole engine; the one-pass
+// candidate search.
 #include <sys/resource.h>
 
 #include <cstring>
@@ -7,6 +9,7 @@
 #include "search/engine/ByteSearch.h"
 #include "search/engine/EngineTestSupport.h"
 #include "search/engine/FileScanner.h"
+#include "search/engine/WordSet.h"
 
 namespace enginetest {
 namespace {
@@ -75,9 +78,12 @@ std::string RandomLongLines(std::mt19937& rng, const Alphabet& a)
     return s;
 }
 
-class Pieces : public ::testing::TestWithParam<const Alphabet*> { };
+class Random : public ::testing::TestWithParam<const Alphabet*> { };
 
-TEST_P(Pieces, AnySplitAndStreamingMatchThePlainReading)
+// Random texts in the alphabet, fed to the scanner in pieces of any size with
+// lines too long for a small hold limit, and written to a file for the whole
+// engine (a few of them megabytes long with a line of over a block).
+TEST_P(Random, TextsMatchThePlainReading)
 {
     const Alphabet& alphabet = *GetParam();
     std::mt19937 rng(4242);
@@ -98,7 +104,7 @@ TEST_P(Pieces, AnySplitAndStreamingMatchThePlainReading)
             return true;
         });
         const auto expected = PlainReading(bytes, words, "/p");
-        ASSERT_EQ(records, expected) << "round " << round;
+        ASSERT_EQ(records, expected) << "pieces, round " << round;
         asMeant += text::DetectEncoding(bytes) == alphabet.encoding;
         withHits += !expected.empty();
         readAgainWithHits += !expected.empty() && source.rereads > 0;
@@ -106,43 +112,36 @@ TEST_P(Pieces, AnySplitAndStreamingMatchThePlainReading)
     EXPECT_GT(withHits, 150) << "the rounds must exercise hits";
     EXPECT_GT(readAgainWithHits, 50) << "and hits on lines read again";
     EXPECT_GT(asMeant, 400) << "texts in the alphabet's encoding";
+    TempTree tree;
+    const std::string path = tree.Path("f");
+    withHits = 0;
+    for (int round = 0; round < 402; ++round) {
+        std::string bytes;
+        if (round < 400) {
+            bytes = RandomText(rng, alphabet, rng() % 120, round % 7 == 0);
+        } else {
+            bytes = RandomText(rng, alphabet, 1'500'000, false);
+            std::string filler;
+            while (filler.size() < 2'500'000) filler += alphabet.filler;
+            bytes.insert(bytes.size() / 4 * 2, filler);  // on a UTF-16 code unit
+        }
+        const auto words = RandomWords(rng, alphabet);
+        tree.File("f", bytes);
+        RecordingSink sink;
+        CancelFlag flag{0};
+        SearchEngine engine(sink, flag);
+        engine.GetFindChara(words);
+        engine.FindChara(path);
+        const auto expected = PlainReading(bytes, words, path);
+        withHits += !expected.empty();
+        ASSERT_EQ(Strings(sink.records.begin() + 1, sink.records.end()), expected) << "file, round " << round;
+    }
+    EXPECT_GT(withHits, 100) << "the rounds must exercise hits";
 }
 
-INSTANTIATE_TEST_SUITE_P(Encodings, Pieces,
+INSTANTIATE_TEST_SUITE_P(Encodings, Random,
                          ::testing::Values(&kShiftJis, &kUtf8, &kUtf16Le, &kUtf16Be, &kEucJp, &kIso2022Jp),
                          AlphabetName);
-
-TEST(LongLines, StreamedLinesThroughTheWholeEngine)
-{
-    const std::size_t kLong = FileScanner::kHoldLimit * 5 / 2, block = FileScanner::kBlockSize;
-    std::string a, shown;  // あ in Shift-JIS and in the record
-    for (std::size_t k = 0; k < kLong / 2; ++k) a += "\x82\xA0", shown += "あ";
-    const std::string x(kLong, 'x'), x3(3 * block - 1, 'x'), y(block, 'y');
-    // 0x83 repeated, then 'a': an even run pairs up as ャ and leaves 'a', an
-    // odd run pairs its last 0x83 with 'a' as ヂ; only stepping through every
-    // byte from the line start tells them apart.
-    const std::string evenLeads(kLong, '\x83'), oddLeads(kLong + 1, '\x83');
-    struct Row {
-        const char* why;
-        std::string bytes;
-        Strings words, hits;
-    };
-    for (const Row& row : std::vector<Row>{
-             {"word at the end", a + "\x8C\x9F\x8D\xF5\r\nshort\r\n", {"検索"}, {"検索 :" + shown + "検索"}},
-             {"word at the start", "\x8C\x9F\x8D\xF5" + a + "\nshort", {"検索"}, {"検索 :検索" + shown}},
-             {"straddle after", x + "ab\ncd\n", {"ABC"}, {"ABC :cd"}},
-             {"straddle after, CR LF", x + "ab\r\ncd\r\n", {"ABC"}, {"ABC :cd"}},
-             {"straddle into", "zab\nc" + x + "\n", {"ABC"}, {"ABC :c" + x}},
-             {"straddle between two", x + "\n" + x + "ab\rc", {"ABC"}, {"ABC :c"}},
-             {"even run of lead bytes", evenLeads + "a\nb\n", {"AB", "ヂB"}, {"AB :b"}},
-             {"odd run of lead bytes", oddLeads + "a\nb\n", {"AB", "ヂB"}, {"ヂB :b"}},
-             {"a block boundary cuts the word's bytes",
-              x3 + "\x8C\x9F\x8D\xF5" + y + "\n",
-              {"X検索Y"},
-              {"X検索Y :" + x3 + "検索" + y}},
-         })
-        EXPECT_EQ(HitsIn(row.bytes, row.words), Block(row.hits)) << row.why;
-}
 
 TEST(LongLines, ALineWithoutCandidatesIsNeitherHeldNorReadAgain)
 {
@@ -201,6 +200,22 @@ TEST(MultiSearch, VectorPathAgreesWithTheScalarOne)
         ASSERT_EQ(vector, scalar) << "round " << round;
         for (const auto& hit : scalar) ASSERT_NE(hit.second, 0u);
     }
+}
+
+TEST(PreImages, EveryCodePointIsFoundUnderItsUpperCase)
+{
+    // Word anchors come from these sets; a missing form would let the byte
+    // prefilter pass over a line that holds the word.
+    int missing = 0, changing = 0;
+    for (char32_t x = 0; x <= 0x10FFFF; ++x) {
+        const char32_t u = text::ToUpper(x);
+        if (u == x || (x >= 0xD800 && x <= 0xDFFF)) continue;
+        ++changing;
+        const auto& pre = textrove::text::PreImages(u);
+        missing += std::find(pre.begin(), pre.end(), x) == pre.end();
+    }
+    EXPECT_EQ(missing, 0);
+    EXPECT_GT(changing, 1000) << "ICU's case data must be there";
 }
 
 }  // namespace
