@@ -68,12 +68,8 @@ struct Parallel {
     int stallMs = 0;  // the sink's first file takes this long
 };
 
-// The two read paths. On one thread every record goes out as it is made. On
-// several, a file behind a slow first one is read ahead: its records are held
-// framed in a buffer and handed over once it is the head, and a record passing
-// the small bound switches the file to going out directly.
+// One thread: every record goes out as it is made.
 inline constexpr Parallel kSerial{1};
-inline constexpr Parallel kReadAhead{4, 4096, 1, 30};
 
 inline void SearchInto(RecordingSink& sink, const std::string& target, Strings words, Parallel parallel = {})
 {
@@ -168,7 +164,7 @@ inline Strings PlainReading(const std::string& bytes, const Strings& words, cons
             const std::u32string split = prev.substr(prev.size() - t) + u.substr(0, w.size() - 1);
             for (bool hit : {split.find(w) != std::u32string::npos, u.find(w) != std::u32string::npos}) {
                 if (!hit) continue;
-                if (out.empty()) out = {"", "----- ファイル名 : " + path + " -----"};
+                if (out.empty()) out = {"", Banner(path)};
                 out.push_back(text::U32ToUtf8(w) + " :" + text::U32ToUtf8(line));
             }
         }
@@ -221,24 +217,6 @@ inline const Alphabet kUtf16Le = {
     "\xFF\xFE",
     false,
     Utf16(u"x").substr(2)};
-inline const Alphabet kUtf16Be = {
-    "Utf16Be",
-    text::Encoding::Utf16Be,
-    {Utf16(u"a", false).substr(2), Utf16(u"\u010A", false).substr(2), Utf16(u"\u0A0D", false).substr(2),
-     Utf16(u"\uFF41", false).substr(2), Utf16(u"\uFF21", false).substr(2), std::string("\xD8\x3D\xDE\x00", 4),
-     "\xD8\x3D", Utf16(u"\r", false).substr(2), Utf16(u"\n", false).substr(2), Utf16(u"\r\n", false).substr(2)},
-    {"a", "aａ", "Ａa", "😀", "਍ａ"},
-    "\xFE\xFF",
-    false,
-    Utf16(u"x", false).substr(2)};
-// Kana enough for the rule; half-width and three-byte characters, an
-// unassigned character, full-width letters.
-inline const Alphabet kEucJp = {"EucJp",
-                                text::Encoding::EucJp,
-                                {"\xA4\xA2", "\xA5\xA2", "\xA4\xA2", "\xB8\xA1", "\xBA\xF7", "\xA3\xC1", "\xA3\xE1",
-                                 "\x8E\xB1", "\x8F\xB0\xA1", "\xA9\xA1", "a", "A", " ", "\r", "\n", "\r\n"},
-                                {"あ", "検索", "ａ", "ａA", "ｱあ", "丂a", "アあ", "a"},
-                                "\xA4\xA2\xA4\xA2\xA4\xA2\xA4\xA2"};
 // Every designation, an unknown escape, half pairs, an unassigned pair,
 // line ends inside kanji mode.
 inline const Alphabet kIso2022Jp = {"Iso2022Jp",
