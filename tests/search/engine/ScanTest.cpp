@@ -43,6 +43,7 @@ std::vector<ScanRow> Rows()
         {"word longer than the list allows", "x" + kSixteen + "y\n", {kSixteen}, {kSixteen + " :x" + kSixteen + "y"}},
         {"NUL bytes are characters", std::string("a\0bc\n", 5), {"BC"}, {"BC :" + std::string("a\0bc", 4)}},
         {"full-width letters fold", "ｘａｂｃ\n", {"ａｂｃ"}, {"ＡＢＣ :ｘａｂｃ"}},
+        {"one code point upper-cases to one: ß stays ß", "straße\n", {"ß"}, {"ß :straße"}},
         {"UTF-8 BOM not in the line", "\xEF\xBB\xBFxyz \xC3\xA9\n", {"XYZ"}, {"XYZ :xyz \xC3\xA9"}},
         {"UTF-8 cut off in its last character is CP932", "z\xC3\xA9z\n\xC3", {"ﾃｩ"}, {"ﾃｩ :zﾃｩz"}},
         {"Shift-JIS line decoded", "\x8C\x9F\x8D\xF5\x95\xB6\x8E\x9A\r\n", {"検索"}, {"検索 :検索文字"}},
