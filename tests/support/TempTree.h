@@ -42,6 +42,11 @@ public:
         std::filesystem::create_directories(std::filesystem::path(Path(rel)).parent_path());
         std::ofstream(Path(rel), std::ios::binary) << bytes;
     }
+    // A symbolic link at `rel` holding `target` as written.
+    void Link(const std::string& target, const std::string& rel) const
+    {
+        std::filesystem::create_symlink(target, Path(rel));
+    }
 
 private:
     std::filesystem::path m_root;

@@ -1,12 +1,13 @@
-// A recording sink, searches over temporary trees and a plain reference
-// reading for the engine tests.
+// A recording sink, searches over temporary trees, the command-line
+// companion and a plain reference reading for the engine tests.
 #pragma once
 
-#include <dirent.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -28,18 +29,6 @@ using namespace textrove::search;
 using Strings = std::vector<std::string>;
 
 using testsupport::TempTree;
-
-// Visible entry names of a directory in the kernel's listing order.
-inline Strings ListingOrder(const std::string& dir)
-{
-    Strings names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.emplace_back(e->d_name);
-        closedir(d);
-    }
-    return names;
-}
 
 class RecordingSink : public ResultSink {
 public:
@@ -68,6 +57,7 @@ public:
     int cancelAfter = -1;  // the flag goes up once this many records are held
     int stallMs = 0;
     CancelFlag* cancel = nullptr;
+    std::size_t peakHeld = 0;  // the engine's PeakHeldBytes after the search
 };
 
 // How the engine spreads a search over threads (0: its own choice).
@@ -78,38 +68,62 @@ struct Parallel {
     int stallMs = 0;  // the sink's first file takes this long
 };
 
-inline RecordingSink Search(const std::string& target, Strings words, CancelFlag* flag = nullptr, int cancelAfter = -1,
-                            Parallel parallel = {})
+// One thread: every record goes out as it is made.
+inline constexpr Parallel kSerial{1};
+
+inline void SearchInto(RecordingSink& sink, const std::string& target, Strings words, Parallel parallel = {})
 {
     CancelFlag own{0};
-    RecordingSink sink;
-    sink.cancel = flag ? flag : &own;
-    sink.cancelAfter = cancelAfter;
+    if (!sink.cancel) sink.cancel = &own;
     sink.stallMs = parallel.stallMs;
     SearchEngine engine(sink, *sink.cancel);
     engine.SetThreads(parallel.threads);
     engine.SetParallelLimits(parallel.heldBytes, parallel.batchFiles);
     engine.SearchCharacter({target, std::move(words)});
+    sink.peakHeld = engine.PeakHeldBytes();
+    if (sink.cancel == &own) sink.cancel = nullptr;
+}
+
+inline RecordingSink Search(const std::string& target, Strings words, Parallel parallel = {},
+                            CancelFlag* flag = nullptr, int cancelAfter = -1)
+{
+    RecordingSink sink;
+    sink.cancel = flag;
+    sink.cancelAfter = cancelAfter;
+    SearchInto(sink, target, std::move(words), parallel);
     return sink;
 }
 
-// Records after the header of a search over a tree holding only "f".
-inline Strings HitsIn(const std::string& bytes, Strings words)
+inline std::string Banner(const std::string& path)
 {
-    TempTree tree;
-    tree.File("f", bytes);
-    auto records = Search(tree.Root(), std::move(words)).records;
-    records.erase(records.begin());
-    for (auto& r : records)
-        if (auto at = r.find(tree.Root()); at != std::string::npos) r.replace(at, tree.Root().size(), "<root>/");
-    return records;
+    return "----- ファイル名 : " + path + " -----";
 }
 
-inline Strings Block(const Strings& hits)
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+// Runs textrove-search with `args` (killed after a minute); standard output
+// goes to a scratch file, or through `redirect` (then not read back).
+inline Outcome RunCompanion(const Strings& args, const std::string& redirect = "")
 {
-    Strings out{"", "----- ファイル名 : <root>/f -----"};
-    out.insert(out.end(), hits.begin(), hits.end());
-    return out;
+    TempTree scratch;
+    auto quote = [](const std::string& s) {
+        std::string q = "'";
+        for (char c : s) c == '\'' ? q.append("'\\''") : q.append(1, c);
+        return q.append("'");
+    };
+    std::string cmd = "timeout -s KILL 60 " + quote(TEXTROVE_SEARCH_EXE);
+    for (const auto& a : args) cmd.append(" ").append(quote(a));
+    cmd += redirect.empty() ? " >" + quote(scratch.Path("out")) : " " + redirect;
+    const int raw = std::system((cmd + " 2>" + quote(scratch.Path("err"))).c_str());
+    auto slurp = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, redirect.empty() ? slurp(scratch.Path("out")) : "",
+            slurp(scratch.Path("err"))};
 }
 
 // UTF-16 text with its byte-order mark.
@@ -150,7 +164,7 @@ inline Strings PlainReading(const std::string& bytes, const Strings& words, cons
             const std::u32string split = prev.substr(prev.size() - t) + u.substr(0, w.size() - 1);
             for (bool hit : {split.find(w) != std::u32string::npos, u.find(w) != std::u32string::npos}) {
                 if (!hit) continue;
-                if (out.empty()) out = {"", "----- ファイル名 : " + path + " -----"};
+                if (out.empty()) out = {"", Banner(path)};
                 out.push_back(text::U32ToUtf8(w) + " :" + text::U32ToUtf8(line));
             }
         }
@@ -203,24 +217,6 @@ inline const Alphabet kUtf16Le = {
     "\xFF\xFE",
     false,
     Utf16(u"x").substr(2)};
-inline const Alphabet kUtf16Be = {
-    "Utf16Be",
-    text::Encoding::Utf16Be,
-    {Utf16(u"a", false).substr(2), Utf16(u"\u010A", false).substr(2), Utf16(u"\u0A0D", false).substr(2),
-     Utf16(u"\uFF41", false).substr(2), Utf16(u"\uFF21", false).substr(2), std::string("\xD8\x3D\xDE\x00", 4),
-     "\xD8\x3D", Utf16(u"\r", false).substr(2), Utf16(u"\n", false).substr(2), Utf16(u"\r\n", false).substr(2)},
-    {"a", "aａ", "Ａa", "😀", "਍ａ"},
-    "\xFE\xFF",
-    false,
-    Utf16(u"x", false).substr(2)};
-// Kana enough for the rule; half-width and three-byte characters, an
-// unassigned character, full-width letters.
-inline const Alphabet kEucJp = {"EucJp",
-                                text::Encoding::EucJp,
-                                {"\xA4\xA2", "\xA5\xA2", "\xA4\xA2", "\xB8\xA1", "\xBA\xF7", "\xA3\xC1", "\xA3\xE1",
-                                 "\x8E\xB1", "\x8F\xB0\xA1", "\xA9\xA1", "a", "A", " ", "\r", "\n", "\r\n"},
-                                {"あ", "検索", "ａ", "ａA", "ｱあ", "丂a", "アあ", "a"},
-                                "\xA4\xA2\xA4\xA2\xA4\xA2\xA4\xA2"};
 // Every designation, an unknown escape, half pairs, an unassigned pair,
 // line ends inside kanji mode.
 inline const Alphabet kIso2022Jp = {"Iso2022Jp",

@@ -1,10 +1,8 @@
-// The scan fed in pieces: what is carried from piece to piece, lines too long
-// to hold (streamed, then read again) and the one-pass candidate search.
-#include <sys/resource.h>
-
+// Random texts against a plain line-by-line reading of the matching rules
+// (the byte prefilter may only skip lines that cannot report): fed in pieces,
+// streamed when too long to hold, and through the whole engine.
 #include <cstring>
 
-#include "search/engine/ByteSearch.h"
 #include "search/engine/EngineTestSupport.h"
 #include "search/engine/FileScanner.h"
 
@@ -75,30 +73,52 @@ std::string RandomLongLines(std::mt19937& rng, const Alphabet& a)
     return s;
 }
 
-class Pieces : public ::testing::TestWithParam<const Alphabet*> { };
+class Random : public ::testing::TestWithParam<const Alphabet*> { };
 
-TEST_P(Pieces, AnySplitAndStreamingMatchThePlainReading)
+// Random texts in the alphabet, fed to the scanner in pieces of any size with
+// lines too long for a small hold limit; every third one, and two of a few
+// megabytes with a line of over a block, as a file through the whole engine.
+TEST_P(Random, TextsMatchThePlainReading)
 {
     const Alphabet& alphabet = *GetParam();
     std::mt19937 rng(4242);
+    TempTree tree;
+    const std::string path = tree.Path("f");
     int withHits = 0, readAgainWithHits = 0, asMeant = 0;
-    for (int round = 0; round < 600; ++round) {
-        const std::string bytes = (round % 5 == 0 && alphabet.utf8Bom ? "\xEF\xBB\xBF" : "") + alphabet.start
-            + RandomLongLines(rng, alphabet);
+    for (int round = 0; round < 602; ++round) {
+        std::string bytes = (round % 5 == 0 && alphabet.utf8Bom ? "\xEF\xBB\xBF" : "") + alphabet.start;
+        if (round < 600) {
+            bytes += RandomLongLines(rng, alphabet);
+        } else {
+            bytes = RandomText(rng, alphabet, 1'500'000, false);
+            std::string filler;
+            while (filler.size() < 2'500'000) filler += alphabet.filler;
+            bytes.insert(bytes.size() / 4 * 2, filler);  // on a UTF-16 code unit
+        }
         const auto words = RandomWords(rng, alphabet);
+        const auto expected = PlainReading(bytes, words, path);
+        if (round % 3 == 0 || round >= 600) {
+            tree.File("f", bytes);
+            RecordingSink sink;
+            CancelFlag flag{0};
+            SearchEngine engine(sink, flag);
+            engine.GetFindChara(words);
+            engine.FindChara(path);
+            ASSERT_EQ(Strings(sink.records.begin() + 1, sink.records.end()), expected) << "file, round " << round;
+        }
+        if (round >= 600) continue;
         std::vector<std::size_t> sizes(5);
         for (auto& n : sizes) n = 1 + rng() % 97;
         StringSource source(bytes, sizes, round % 2 ? 4096 : 0);
         CancelFlag flag{0};
         FileScanner scanner(Upper(words), flag, {40 + rng() % 30, 7 + rng() % 20});
         Strings records;
-        scanner.Scan(source, text::DetectEncoding(bytes), "/p", [&](std::string_view r, bool first, bool) {
+        scanner.Scan(source, text::DetectEncoding(bytes), path, [&](std::string_view r, bool first, bool) {
             EXPECT_TRUE(text::IsValidUtf8(r)) << "a part cuts a character";
             first ? records.emplace_back(r) : records.back().append(r);
             return true;
         });
-        const auto expected = PlainReading(bytes, words, "/p");
-        ASSERT_EQ(records, expected) << "round " << round;
+        ASSERT_EQ(records, expected) << "pieces, round " << round;
         asMeant += text::DetectEncoding(bytes) == alphabet.encoding;
         withHits += !expected.empty();
         readAgainWithHits += !expected.empty() && source.rereads > 0;
@@ -108,100 +128,8 @@ TEST_P(Pieces, AnySplitAndStreamingMatchThePlainReading)
     EXPECT_GT(asMeant, 400) << "texts in the alphabet's encoding";
 }
 
-INSTANTIATE_TEST_SUITE_P(Encodings, Pieces,
-                         ::testing::Values(&kShiftJis, &kUtf8, &kUtf16Le, &kUtf16Be, &kEucJp, &kIso2022Jp),
+INSTANTIATE_TEST_SUITE_P(Encodings, Random, ::testing::Values(&kShiftJis, &kUtf8, &kUtf16Le, &kIso2022Jp),
                          AlphabetName);
-
-TEST(LongLines, StreamedLinesThroughTheWholeEngine)
-{
-    const std::size_t kLong = FileScanner::kHoldLimit * 5 / 2, block = FileScanner::kBlockSize;
-    std::string a, shown;  // あ in Shift-JIS and in the record
-    for (std::size_t k = 0; k < kLong / 2; ++k) a += "\x82\xA0", shown += "あ";
-    const std::string x(kLong, 'x'), x3(3 * block - 1, 'x'), y(block, 'y');
-    // 0x83 repeated, then 'a': an even run pairs up as ャ and leaves 'a', an
-    // odd run pairs its last 0x83 with 'a' as ヂ; only stepping through every
-    // byte from the line start tells them apart.
-    const std::string evenLeads(kLong, '\x83'), oddLeads(kLong + 1, '\x83');
-    struct Row {
-        const char* why;
-        std::string bytes;
-        Strings words, hits;
-    };
-    for (const Row& row : std::vector<Row>{
-             {"word at the end", a + "\x8C\x9F\x8D\xF5\r\nshort\r\n", {"検索"}, {"検索 :" + shown + "検索"}},
-             {"word at the start", "\x8C\x9F\x8D\xF5" + a + "\nshort", {"検索"}, {"検索 :検索" + shown}},
-             {"straddle after", x + "ab\ncd\n", {"ABC"}, {"ABC :cd"}},
-             {"straddle after, CR LF", x + "ab\r\ncd\r\n", {"ABC"}, {"ABC :cd"}},
-             {"straddle into", "zab\nc" + x + "\n", {"ABC"}, {"ABC :c" + x}},
-             {"straddle between two", x + "\n" + x + "ab\rc", {"ABC"}, {"ABC :c"}},
-             {"even run of lead bytes", evenLeads + "a\nb\n", {"AB", "ヂB"}, {"AB :b"}},
-             {"odd run of lead bytes", oddLeads + "a\nb\n", {"AB", "ヂB"}, {"ヂB :b"}},
-             {"a block boundary cuts the word's bytes",
-              x3 + "\x8C\x9F\x8D\xF5" + y + "\n",
-              {"X検索Y"},
-              {"X検索Y :" + x3 + "検索" + y}},
-         })
-        EXPECT_EQ(HitsIn(row.bytes, row.words), Block(row.hits)) << row.why;
-}
-
-TEST(LongLines, ALineWithoutCandidatesIsNeitherHeldNorReadAgain)
-{
-    // 256 MiB without a line end, made on the fly: if the scan held the line,
-    // the peak would grow by as much.
-    struct Generator : ByteSource {
-        bool Next(Piece& piece) override
-        {
-            if (left == 0) return false;
-            piece.headroom = FileScanner::kTailBytes * 2;
-            piece.data = buffer.data() + piece.headroom;
-            piece.size = std::min(left, buffer.size() - piece.headroom);
-            left -= piece.size;
-            piece.last = left == 0;
-            return true;
-        }
-        bool ReadAt(std::uint64_t, unsigned char*, std::size_t) override { return ++rereads, false; }
-        std::vector<unsigned char> buffer = std::vector<unsigned char>(FileScanner::kBlockSize, 'a');
-        std::size_t left = std::size_t{256} << 20;
-        int rereads = 0;
-    } source;
-    rusage before{}, after{};
-    getrusage(RUSAGE_SELF, &before);
-    CancelFlag flag{0};
-    int records = 0;
-    FileScanner(Upper({"needle", "ab", "b"}), flag)
-        .Scan(source, text::Encoding::Cp932, "/big", [&](std::string_view, bool, bool) { return ++records, true; });
-    getrusage(RUSAGE_SELF, &after);
-    EXPECT_EQ(records, 0);
-    EXPECT_EQ(source.left, 0u) << "read to the end";
-    EXPECT_EQ(source.rereads, 0);
-    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32L * 1024) << "peak grew (KiB)";
-}
-
-TEST(MultiSearch, VectorPathAgreesWithTheScalarOne)
-{
-    std::mt19937 rng(31337);
-    const std::string symbols = "aAbBxX\r\n\x82\x83\xA0\x5C\x61";
-    for (int round = 0; round < 200; ++round) {
-        MultiSearch search;
-        for (int b = 0; b < MultiSearch::kBuckets; ++b) {
-            std::string pattern;
-            for (std::size_t n = 1 + rng() % 4; n > 0; --n) pattern += symbols[rng() % symbols.size()];
-            if (rng() % 3) search.Add(b, BytePattern(pattern));
-        }
-        std::vector<unsigned char> data(rng() % 700);
-        for (auto& c : data) c = static_cast<unsigned char>(rng() % 4 ? symbols[rng() % symbols.size()] : rng());
-        const std::size_t from = data.empty() ? 0 : rng() % data.size();
-        std::vector<std::pair<std::size_t, unsigned>> vector, scalar;
-        MultiSearch::Cursor cursor;
-        unsigned bits;
-        for (std::size_t j = from; (j = search.Next(cursor, data.data(), j, data.size(), bits)) < data.size(); ++j)
-            vector.emplace_back(j, bits);
-        for (std::size_t j = from; (j = search.NextScalar(data.data(), j, data.size(), bits)) < data.size(); ++j)
-            scalar.emplace_back(j, bits);
-        ASSERT_EQ(vector, scalar) << "round " << round;
-        for (const auto& hit : scalar) ASSERT_NE(hit.second, 0u);
-    }
-}
 
 }  // namespace
 }  // namespace enginetest
