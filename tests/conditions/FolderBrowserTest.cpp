@@ -4,11 +4,11 @@
 #include <QListWidget>
 
 #include "conditions/MountTable.h"
-#include "support/GuiFixture.h"
+#include "support/WindowFixture.h"
 
 namespace {
 
-using namespace guitest;
+using namespace testsupport;
 
 QStringList Column(const QListWidget* list, int role)
 {
@@ -23,7 +23,7 @@ TEST(FolderBrowserTest, ListsMoveTogetherOnPresetDoubleClickAndDriveChange)
     for (const char* name : {"two.txt", "one.txt", ".dot", "alpha/a1.log", "beta/b", ".hidden/h"})
         WriteFile(tree.path(), QString::fromUtf8(name), {});
     const QString root = QFileInfo(tree.path()).canonicalFilePath();
-    RecordingPrompts prompts;
+    FakePrompts prompts;
     Directory参照 browser(nullptr, &prompts);
     browser.Preset(tree.path() + QLatin1Char('/'));
     const QString drive = browser.Drive();
