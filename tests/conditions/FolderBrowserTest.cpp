@@ -1,5 +1,5 @@
-// The folder browser: preset, the three lists in step, the drive change, and
-// keys that answer nothing. Its answers are checked through 参照 (Form_SerchDirTest).
+// The folder browser and its drive list; its answers are checked through 参照
+// (Form_SerchDirTest).
 #include <QComboBox>
 #include <QListWidget>
 
@@ -9,12 +9,30 @@
 namespace {
 
 using namespace testsupport;
+using namespace textrove::conditions;
 
 QStringList Column(const QListWidget* list, int role)
 {
     QStringList values;
     for (int row = 0; row < list->count(); ++row) values << list->item(row)->data(role).toString();
     return values;
+}
+
+TEST(MountTable, RealMountPointsAndTheMountHoldingAPath)
+{
+    const std::vector<MountEntry> mounts = ParseMounts("overlay / overlay rw 0 0\n"
+                                                       "proc /proc proc rw 0 0\n"
+                                                       "/dev/sdb1 /media/usb\\040stick\\12 vfat rw 0 0\n"
+                                                       "/dev/sdc1 /srv xfs rw 0 0\n"
+                                                       "tmpfs /srv tmpfs rw 0 0\n"  // hides the xfs mount below it
+                                                       "malformed-line\n"
+                                                       "none relative/point ext4 rw 0 0\n"
+                                                       "/dev/sde1 / btrfs rw 0 0");  // "/" again, no final newline
+    EXPECT_EQ(RealMountPoints(mounts), (std::vector<std::string>{"/", "/media/usb stick\\12"}))
+        << "escapes decoded, a cut-off one kept; pseudo, hidden and relative mounts left out";
+    EXPECT_EQ(MountPointOf("/srv/x", mounts) + MountPointOf("/srvx", mounts) + MountPointOf("/proc/1", mounts),
+              "/srv//proc")
+        << "whole components only; pseudo mounts still hold their paths";
 }
 
 TEST(FolderBrowserTest, ListsMoveTogetherOnPresetDoubleClickAndDriveChange)
@@ -27,8 +45,7 @@ TEST(FolderBrowserTest, ListsMoveTogetherOnPresetDoubleClickAndDriveChange)
     Directory参照 browser(nullptr, &prompts);
     browser.Preset(tree.path() + QLatin1Char('/'));
     const QString drive = browser.Drive();
-    EXPECT_EQ(drive.toStdString(),
-              textrove::conditions::MountPointOf(root.toStdString(), textrove::conditions::ReadSystemMounts()));
+    EXPECT_EQ(drive.toStdString(), MountPointOf(root.toStdString(), ReadSystemMounts()));
     EXPECT_EQ(browser.Dir1Path() + browser.File1Path(), root + root);
     // Hidden names left out; Dir1 runs from the drive down, then the subdirectories.
     EXPECT_EQ(Column(browser.File1(), Qt::DisplayRole), (QStringList{"one.txt", "two.txt"}));
