@@ -54,7 +54,7 @@ TEST(FolderBrowserTest, ListsMoveTogetherOnPresetDoubleClickAndDriveChange)
     EXPECT_EQ(paths.mid(paths.size() - 3), (QStringList{root, root + "/alpha", root + "/beta"}));
     EXPECT_EQ(browser.Drive1()->findText(QStringLiteral("/proc")), -1) << "a pseudo file system";
 
-    // A double click opens a directory and File1 follows; a single click opens nothing.
+    // A double click opens a directory and File1 follows; a single click does not.
     browser.show();
     QListWidget* dir1 = browser.Dir1();
     QListWidgetItem* alpha = dir1->item(paths.indexOf(root + "/alpha"));
@@ -73,7 +73,6 @@ TEST(FolderBrowserTest, ListsMoveTogetherOnPresetDoubleClickAndDriveChange)
     EXPECT_EQ(browser.Drive(), drive);
     EXPECT_EQ(browser.Dir1Path() + browser.File1Path(), root + "/alpha" + root + "/alpha");
     browser.SetDrive(root + "/beta");
-    EXPECT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(browser.Dir1Path() + browser.File1Path(), root + "/beta" + root + "/beta");
 
     // Neither the window nor its buttons answer Escape or Enter.

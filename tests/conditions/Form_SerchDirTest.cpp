@@ -1,5 +1,4 @@
-// The target directory pane in a real main window: load, the store on every
-// change, browsing with the folder browser's answers, the panes' place.
+// The target directory pane in a real main window, and the panes' place.
 #include "support/WindowFixture.h"
 #include "ui/TwipsWidget.h"
 
