@@ -1,32 +1,26 @@
-// The target directory pane in a real main window: load, the store on every
-// change, browsing with the folder browser's answers, and the panes' place in
-// the frame.
-#include <QPlainTextEdit>
-
-#include "settings/Profile.h"
-#include "settings/SettingsNames.h"
-#include "support/GuiFixture.h"
+// The target directory pane in a real main window, and the panes' place.
+#include "support/WindowFixture.h"
 #include "ui/TwipsWidget.h"
 
 namespace {
 
-using namespace guitest;
+using namespace testsupport;
 namespace names = textrove::settings;
 
-class Form_SerchDirTest : public FrameFixture {
+class Form_SerchDirTest : public WindowFixture {
 protected:
+    void SetUp() override { Start(); }
     static std::string Stored() { return names::ReadProfile(names::kSectionDefDir, names::kKeyDirectory, "~"); }
     QLineEdit* Text() const { return m_frame->SerchDirPane()->SerchDir(); }
 };
 
 TEST_F(Form_SerchDirTest, LoadsTheStoredTextAndStoresEachChangeAtOnce)
 {
-    // SetUp was the first start.
     EXPECT_EQ(Text()->text(), QDir::currentPath());
     EXPECT_EQ(Stored(), QDir::currentPath().toStdString());
     for (const char* stored : {"/home/ユーザー/文書 ", ""}) {  // an empty text is not replaced
         ASSERT_TRUE(names::WriteProfile(names::kSectionDefDir, names::kKeyDirectory, stored));
-        Restart();
+        Start();
         EXPECT_EQ(Text()->text(), QString::fromUtf8(stored));
     }
     QTest::keyClicks(Text(), QStringLiteral("/tm"));
@@ -81,7 +75,7 @@ TEST_F(Form_SerchDirTest, PanesFollowTheFrame)
     m_frame->SetOuterSize(9000, 6000);
     m_frame->SerchDirPane()->SetSize();
     m_frame->SerchListPane()->SetSize();
-    Pane().SetSize();
+    Results()->SetSize();
     const float w = m_frame->OuterWidth(), h = m_frame->OuterHeight();
     const double dpi = textrove::LogicalDpi();
     EXPECT_EQ(Text()->width(), textrove::TwipsToPixels(w - 152 - 893, dpi));
@@ -89,11 +83,11 @@ TEST_F(Form_SerchDirTest, PanesFollowTheFrame)
     EXPECT_FLOAT_EQ(list.left, w - 1998);
     EXPECT_FLOAT_EQ(list.height, h - 1353);
     // The result pane takes the other two panes' extents through the frame.
-    const textrove::TwipsRect result = Pane().Geometry();
+    const textrove::TwipsRect result = Results()->Geometry();
     const float top = m_frame->SerchDirPane()->Geometry().height;
     EXPECT_EQ(QList<float>({result.top, result.width, result.height}),
               QList<float>({top, w - list.width - 151, h - top - 716}));
-    EXPECT_EQ(Pane().SerchAns()->width(), textrove::TwipsToPixels(result.width - 201, dpi));
+    EXPECT_EQ(Results()->SerchAns()->width(), textrove::TwipsToPixels(result.width - 201, dpi));
 }
 
 }  // namespace
