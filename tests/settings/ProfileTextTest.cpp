@@ -64,29 +64,19 @@ TEST(SetValue, ChangesOnlyTheOneKey)
         {"BOM kept", "\xEF\xBB\xBF[S]\nK=1\n", "2", "\xEF\xBB\xBF[S]\nK=2\n"},
         {"changed last line stays unterminated", "[S]\nK=1", "2", "[S]\nK=2"},
         {"overlong line kept, not a key", overlong, "v", overlong + "K=v\n"},
+        // Refused values leave the text as it was: they could not read back.
+        {"LF in value", "[S]\n", "a\nb", "[S]\n"},
+        {"CR in value", "[S]\n", "a\rb", "[S]\n"},
+        {"value not UTF-8: it would read back as CP932", "[S]\n", "\xB6", "[S]\n"},
+        {"line over the length limit", "[S]\n", std::string(kMaxLineBytes - 3, 'v'), "[S]\n"},
     };
     for (const auto& [why, before, value, after] : rows) EXPECT_TRUE(SetValue(before, "S", "K", value) == after) << why;
-}
-
-// Refused names and values leave the text as it was: they could not read back.
-TEST(SetValue, RefusesWhatCouldNotReadBack)
-{
-    const std::vector<std::tuple<const char*, std::string, std::string, std::string>> rows = {
-        {"LF in value", "S", "K", "a\nb"},
-        {"CR in value", "S", "K", "a\rb"},
-        {"empty key", "S", "", "v"},
-        {"= in key", "S", "A=B", "v"},
-        {"blank around key", "S", " K", "v"},
-        {"key as section", "S", "[K", "v"},
-        {"key as comment", "S", ";K", "v"},
-        {"LF in key", "S", "K\nL", "v"},
-        {"empty section", "", "K", "v"},
-        {"] in section", "a]b", "K", "v"},
-        {"value not UTF-8: it would read back as CP932", "S", "K", "\xB6"},
-        {"line over the length limit", "S", "K", std::string(kMaxLineBytes - 3, 'v')},
-    };
-    for (const auto& [why, section, key, value] : rows)
-        EXPECT_TRUE(SetValue("[S]\n", section, key, value) == "[S]\n") << why;
+    // So are names a read would not find: empty, blank-edged, holding = ] or a
+    // line break, or read as section or comment.
+    const std::pair<std::string, std::string> names[] = {{"S", ""},   {"S", "A=B"},  {"S", " K"}, {"S", "[K"},
+                                                         {"S", ";K"}, {"S", "K\nL"}, {"", "K"},   {"a]b", "K"}};
+    for (const auto& [section, key] : names)
+        EXPECT_EQ(SetValue("[S]\n", section, key, "v"), "[S]\n") << "[" << section << "] " << key;
 }
 
 }  // namespace
