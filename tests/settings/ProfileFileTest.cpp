@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include "settings/Profile.h"
+#include "settings/ProfileLimits.h"
 #include "settings/SettingsNames.h"
 #include "support/ConfigHome.h"
 #include "text/TextCodec.h"
@@ -290,6 +291,40 @@ TEST_F(SettingsDirTest, KilledWriterNeverLeavesABrokenFileOrLosesAKey)
     // The run proves something only if writes completed and kills hit writes mid-way.
     EXPECT_FALSE(known.empty());
     EXPECT_GT(tempLeft, 0);
+}
+
+// Memory stays bounded whatever the file holds: megabytes of empty lines, an
+// overlong line and values across read blocks, read and written in a child
+// with 32 MiB of room; every byte outside the changed lines comes back.
+TEST_F(SettingsDirTest, HugeFileIsStreamedInBoundedMemory)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's shadow memory cannot live under an address-space limit";
+#endif
+    const std::string word = "ListName1=\x83\x65\x83\x58\x83\x67\r\n";  // テスト in CP932
+    std::string bytes = "[DefDir]\nDirectory=/keep\n" + std::string(4 << 20, '\n') + "[DefList]\r\n"
+        + std::string(3 * kMaxLineBytes / 2, 'j') + "\r\n" + word;
+    for (int i = 0; i < 40; ++i) bytes += "x" + std::to_string(i) + "=" + std::string(100000, 'y') + "\n";
+    WriteRaw(bytes += "[WindowSize]\nTop=5");
+    EXPECT_EQ(InChild([] {
+                  long pages = 0;
+                  std::ifstream("/proc/self/statm") >> pages;
+                  const rlim_t room = static_cast<rlim_t>(pages) * ::sysconf(_SC_PAGESIZE) + (32 << 20);
+                  const rlimit limit{room, room};
+                  if (pages == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0) return 10;
+                  if (ReadProfile(kSectionDefDir, kKeyDirectory, "") != "/keep"
+                      || ReadProfile(kSectionDefList, ListNameKey(1), "") != "テスト"
+                      || ReadProfile(kSectionWindowSize, kKeyTop, "") != "5")
+                      return 1;
+                  return WriteProfile(kSectionWindowSize, kKeyLeft, "7")
+                          && WriteProfile(kSectionDefList, ListNameKey(1), "AB")
+                      ? 0
+                      : 2;
+              }),
+              0)
+        << "-1 out of memory, 1 read wrong, 2 write failed, 10 no limit";
+    bytes.replace(bytes.find(word), word.size(), "ListName1=AB\r\n");
+    EXPECT_TRUE(ReadRaw() == bytes + "\nLeft=7\n") << "bytes outside the changed lines differ";
 }
 
 }  // namespace
