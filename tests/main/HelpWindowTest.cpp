@@ -1,5 +1,4 @@
-// The help window: where the document is found, reuse and reload, a document
-// that cannot be read.
+// The help window: reuse and reload, a document that cannot be read.
 #include <QScrollBar>
 #include <QTextBrowser>
 
@@ -18,19 +17,6 @@ protected:
         HelpWindow::SetDocumentPath(QString());
     }
 };
-
-// Beside the executable first (a build tree), a directory being no document;
-// the installed tree's share/textrove/ is left to the install test.
-TEST_F(HelpWindowTest, DocumentBesideTheExecutableComesFirst)
-{
-    const QString bin = Root() + "/bin", beside = bin + "/Textrove.hlp";
-    WriteFile(Root(), "share/textrove/Textrove.hlp", "installed");
-    ASSERT_TRUE(QDir().mkpath(beside));
-    EXPECT_NE(HelpWindow::FindDocument(bin), beside);
-    ASSERT_TRUE(QDir().rmdir(beside));
-    WriteFile(Root(), "bin/Textrove.hlp", "built");
-    EXPECT_EQ(HelpWindow::FindDocument(bin), beside);
-}
 
 // One window, reused; every opening shows the document as it is now (HTML in
 // UTF-8), at the top. One that cannot be read is reported and opens no window.

@@ -1,5 +1,4 @@
-// The main window: menu table, start-up geometry, file/edit commands, drops;
-// the command line.
+// The main window: menu table, restored geometry, file/edit commands, drops; the command line.
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
@@ -54,7 +53,6 @@ protected:
 TEST_F(MainFormTest, MenuBarMatchesTheTable)
 {
     MainForm form;
-    EXPECT_EQ(form.windowTitle(), "Textrove");
     // A line per item: its name (a submenu's items indented), caption ("-" a separator), enabled.
     QString menus;
     for (QAction* top : form.menuBar()->actions()) {
@@ -104,8 +102,6 @@ TEST_F(MainFormTest, GeometryIsRestoredAndStoredBackOnlyInTheNormalState)
     EXPECT_EQ(m_frame->PaneArea()->size(), QSize(600, 360));
     EXPECT_EQ(m_frame->frameGeometry().topLeft(), QPoint(88, 60));
 }
-
-// ---- file and edit commands ----
 
 class CommandTest : public MainFormTest {
 protected:
@@ -229,8 +225,7 @@ TEST_F(CommandTest, FailuresNameTheCauseAndKeepTheEarlierFile)
         EXPECT_EQ(std::make_pair(m.title, m.icon), std::make_pair(QStringLiteral("Textrove"), QMessageBox::Critical));
         EXPECT_TRUE(m.text.startsWith(row.path) && m.text.endsWith("\n" + row.cause)) << m.text.toStdString();
     }
-    EXPECT_EQ(ReadFile(longName), "earlier");
-    EXPECT_EQ(ReadFile(full), "earlier");
+    EXPECT_EQ(QList<QByteArray>({ReadFile(longName), ReadFile(full)}), QList<QByteArray>({"earlier", "earlier"}));
     EXPECT_EQ(entries(), before) << "no temporary left";
 }
 
@@ -286,7 +281,6 @@ TEST_F(MainFormTest, DroppedFolderBecomesTheTargetAsIfTyped)
         {"on the directory box: replaces its text", target, {file("dir")}, Qt::CopyAction, dir},
         {"two folders", frame, {file("dir/f.txt"), file("other.txt")}, all, {}},
         {"not a file URL", target, {QUrl("https://example.org/dir")}, all, {}},
-        {"a file that is not there", frame, {file("dir/missing.txt")}, all, {}},
         {"only a move is offered (the source would delete what it dragged)", frame, {file("dir")}, Qt::MoveAction, {}},
     };
     for (const auto& row : rows) {
@@ -316,7 +310,6 @@ TEST(StartArgumentsTest, DirectoryOnTheCommandLine)
     WriteFile(tree.path(), "dir/f.txt", "x");
     using Action = StartArguments::Action;
     const std::tuple<QStringList, Action, QString> rows[] = {
-        {QStringList(), Action::Run, {}},
         {{"/no/such/フォルダ"}, Action::Run, "/no/such/フォルダ"},  // absolute: as given, existing or not
         {{"dir"}, Action::Run, tree.filePath("dir")},               // relative to the current directory
         {{"dir/f.txt"}, Action::Run, tree.filePath("dir")},         // a file (a desktop passes drops): its folder

@@ -1,5 +1,4 @@
-// Qt's standard texts in Japanese, installed by the suite's main as by the
-// program's; a missing catalogue changes nothing.
+// Qt's standard texts in Japanese, installed by the suite's main; a missing catalogue changes nothing.
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -29,34 +29,6 @@ protected:
     void SetUp() override { Start(); }
 };
 
-TEST_F(SearchDialogTest, SearchCommandAppendsHitsAndResetsCaretSelectionAndView)
-{
-    WriteFile(Root(), "a.txt", "has abc here\n");
-    AddWords({"abc"});
-    SetTarget(Root());
-    const QString once = Records({kHeader, {}, Banner(Root() + "/a.txt"), "ABC :has abc here"});
-    const QString earlier = QStringLiteral("earlier\n").repeated(100) + "lines";
-    Box()->setPlainText(earlier);
-    Box()->moveCursor(QTextCursor::End, QTextCursor::KeepAnchor);
-    Results()->SerchAns_KeyUp();
-    QApplication::processEvents();
-    ASSERT_TRUE(Item("Menu_Edit_Copy")->isEnabled() && Box()->verticalScrollBar()->value() > 0);
-    RunSearchCommand();
-    EXPECT_EQ(m_frame->findChild<Form_SerchDialog*>(), nullptr) << "the dialog is gone once the command returns";
-    EXPECT_EQ(Results()->Text(), QString(earlier).replace("\n", "\r\n") + once);
-    for (const char* name : {"Menu_File_Save", "Menu_File_Clear", "Menu_Edit_SelectAll"})
-        EXPECT_TRUE(Item(name)->isEnabled()) << name;
-    EXPECT_TRUE(Item("Menu_Edit_Copy")->isEnabled()) << "kept: a search does not re-evaluate it";
-    EXPECT_EQ(
-        QList<int>({Box()->textCursor().anchor(), Box()->textCursor().position(), Box()->verticalScrollBar()->value()}),
-        QList<int>({0, 0, 0}));
-
-    SetTarget(Root() + "/missing");
-    RunSearchCommand();
-    EXPECT_TRUE(Results()->Text().endsWith(once + Records({kHeader}))) << "no hits: the header alone";
-    EXPECT_TRUE(m_prompts->messages.empty());
-}
-
 // The capacity is checked on the worker, record by record (a long line part
 // by part), so the pane never refuses what it was sent; the message box goes
 // through the frame's Prompts and the search ends.
@@ -106,10 +78,10 @@ TEST_F(SearchDialogTest, FullPaneReportsAndEndsSearch)
     }
 }
 
-// What the pane shows is what textrove-search writes, and saving or copying
-// it gives those bytes back: characters the text widget would take for line
-// breaks show as U+FFFD in both, all others stay as they are.
-TEST_F(SearchDialogTest, SavedAndCopiedResultIsTheCompanionOutput)
+// The search command appends what textrove-search writes, and saving or
+// copying it gives those bytes back: characters the text widget would take
+// for line breaks show as U+FFFD in both, all others stay as they are.
+TEST_F(SearchDialogTest, SearchCommandAppendsTheCompanionOutputResetsTheViewAndSavesItBack)
 {
     const QByteArray kFffd = "\xEF\xBF\xBD";
     const struct {
@@ -125,18 +97,32 @@ TEST_F(SearchDialogTest, SavedAndCopiedResultIsTheCompanionOutput)
     for (const auto& row : rows) WriteFile(Root(), QString::fromUtf8(row.name), "line\nneedle" + row.after + "\nend\n");
     AddWords({"needle"});
     SetTarget(Root());
+    Box()->setPlainText(QStringLiteral("earlier\n").repeated(100) + "lines");
+    const QByteArray earlier = QByteArray("earlier\r\n").repeated(100) + "lines";
+    Box()->moveCursor(QTextCursor::End, QTextCursor::KeepAnchor);
+    Results()->SerchAns_KeyUp();
+    QApplication::processEvents();
+    ASSERT_TRUE(Item("Menu_Edit_Copy")->isEnabled() && Box()->verticalScrollBar()->value() > 0);
 
     // The window's search runs first: ThreadSanitizer does not let a
     // process start threads once it has forked while it had some.
     RunSearchCommand();
+    EXPECT_EQ(m_frame->findChild<Form_SerchDialog*>(), nullptr) << "the dialog is gone once the command returns";
+    for (const char* name : {"Menu_File_Save", "Menu_File_Clear", "Menu_Edit_SelectAll"})
+        EXPECT_TRUE(Item(name)->isEnabled()) << name;
+    EXPECT_TRUE(Item("Menu_Edit_Copy")->isEnabled()) << "kept: a search does not re-evaluate it";
+    EXPECT_EQ(
+        QList<int>({Box()->textCursor().anchor(), Box()->textCursor().position(), Box()->verticalScrollBar()->value()}),
+        QList<int>({0, 0, 0}));
     QProcess companion;
     companion.start(QStringLiteral(TEXTROVE_SEARCH_EXE), {Root(), QStringLiteral("needle")});
     ASSERT_TRUE(companion.waitForFinished(30000));
     ASSERT_EQ(companion.exitCode(), 0);
-    const QByteArray expected = companion.readAllStandardOutput();
+    const QByteArray expected = earlier + companion.readAllStandardOutput();
     for (const auto& row : rows)
         EXPECT_TRUE((expected + "\r\n").contains("NEEDLE :needle" + row.shown + "\r\n")) << row.name;
     EXPECT_TRUE(expected.contains("/cr" + kFffd + "lf.txt -----")) << "a file name's LF too";
+    EXPECT_EQ(Results()->Text(), QString::fromUtf8(expected));
 
     m_frame->Menu_Edit_SelectAll_Click();
     m_prompts->saveNames = {m_tree.filePath("saved.txt")};
@@ -144,6 +130,10 @@ TEST_F(SearchDialogTest, SavedAndCopiedResultIsTheCompanionOutput)
     EXPECT_EQ(ReadFile(m_tree.filePath("saved.txt")), expected + "\r\n");
     m_frame->Menu_Edit_Copy_Click();
     EXPECT_EQ(QGuiApplication::clipboard()->text().toUtf8(), expected) << "the Copy command";
+
+    SetTarget(Root() + "/missing");
+    RunSearchCommand();
+    EXPECT_EQ(Results()->Text(), QString::fromUtf8(expected) + Records({"検索文字は、  NEEDLE"})) << "the header alone";
     EXPECT_TRUE(m_prompts->messages.empty());
 }
 

@@ -103,7 +103,6 @@ protected:
         m_frame.reset();
         CommonModule::SelectedPath.clear();
     }
-
     // A new main window on the settings as they are now (the program started
     // again); returns once its first activation has stored the geometry.
     void Start()
@@ -136,7 +135,6 @@ protected:
         c.setPosition(to, QTextCursor::KeepAnchor);
         Box()->setTextCursor(c);
     }
-
     // Types each word and presses 追加↓, the way a user fills the list.
     void AddWords(const QStringList& words)
     {
