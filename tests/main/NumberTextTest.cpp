@@ -16,27 +16,23 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 TEST(LenientNumber, ReadsTheLeadingNumber)
 {
-    const std::tuple<const char*, double, const char*> rows[] = {{"", 0, "missing key"},
-                                                                 {"12abc", 12, "trailing letters"},
-                                                                 {"abc", 0, "no leading number"},
-                                                                 {"1.5", 1.5, "fraction"},
-                                                                 {" 1 2", 12, "blanks anywhere"},
-                                                                 {"\t-1\n5", -15, "tabs and line feeds, sign"},
-                                                                 {"1.2.3", 1.2, "second point"},
-                                                                 {"2.5E-1", 0.25, "exponent"},
-                                                                 {"1e+", 1, "bare e ends before it"},
-                                                                 {"7\r", 7, "CR is not ignored"},
-                                                                 {"1,5", 1, "no locale comma"},
-                                                                 {"0x10", 0, "no hex"},
-                                                                 {"1e-400", 0, "underflow"},
-                                                                 {"-1e400", -kInf, "overflow"},
-                                                                 {"0e99999999999", 0, "zero with a huge exponent"}};
+    const std::tuple<const char*, double, const char*> rows[] = {
+        {"", 0, "missing key"},
+        {"12abc", 12, "trailing letters"},
+        {"\t-1 \n5", -15, "blanks, tabs and line feeds anywhere, sign"},
+        {"1.2.3", 1.2, "second point"},
+        {"2.5E-1", 0.25, "exponent"},
+        {"1e+", 1, "bare e ends before it"},
+        {"7\r", 7, "CR is not ignored"},
+        {"1,5", 1, "no locale comma"},
+        {"-1e400", -kInf, "overflow"},
+        {"0e99999999999", 0, "zero with a huge exponent"},
+    };
     for (const auto& [text, expected, why] : rows) EXPECT_EQ(LenientNumber(text), expected) << why;
 }
 
 TEST(GeometryNumbers, RangeStateRoundingAndTextThatReadsBack)
 {
-    EXPECT_EQ(GeometryValue(3.0e38), 3.0e38f);
     for (double bad : {1e39, -1e39, kInf, std::nan("")}) EXPECT_EQ(GeometryValue(bad), 0.0f) << bad;
 
     // Half to even; anything but the three states is normal.
@@ -44,8 +40,8 @@ TEST(GeometryNumbers, RangeStateRoundingAndTextThatReadsBack)
                                              {2.51, 0}, {-1, 0},  {std::nan(""), 0}};
     for (const auto& [value, state] : states) EXPECT_EQ(int(WindowStateValue(value)), state) << value;
 
-    EXPECT_EQ(FloatText(7350.0f), "7350");
-    EXPECT_EQ(FloatText(-0.0f), "0");
+    EXPECT_EQ(std::vector<std::string>({FloatText(7350.0f), FloatText(-0.0f)}),
+              std::vector<std::string>({"7350", "0"}));
     for (float v : {0.1f, 1.0f / 3.0f, -15.25f, 1234567.0f, 3.0e38f, 1.0e-20f})
         EXPECT_EQ(GeometryValue(LenientNumber(FloatText(v))), v) << FloatText(v);
 }
@@ -58,17 +54,15 @@ TEST(FrameGeometry, ParseCutsAtNulAndClampsTheArea)
                                                "abc", "1e39", " 9 000", "7");
     EXPECT_EQ(std::vector<float>({g.top, g.left, g.width, g.height}), std::vector<float>({5, 0, 0, 9000}))
         << "text after a NUL is not read";
-    EXPECT_EQ(g.state, WindowState::Normal);
 
     const std::tuple<float, float, float, float> rows[] = {
         {9150, 6116, 9000, 5400},
         {kMinAreaWidth + 149, kMinAreaHeight + 716, kMinAreaWidth, kMinAreaHeight},
         {3.0e38f, -3.0e38f, kMaxCoordinate, kMinAreaHeight},
         {std::nanf(""), std::nanf(""), kMinAreaWidth, kMinAreaHeight}};
-    for (const auto& [w, h, areaW, areaH] : rows) {
-        EXPECT_EQ(AreaForOuter(w, h).width, areaW) << w;
-        EXPECT_EQ(AreaForOuter(w, h).height, areaH) << h;
-    }
+    for (const auto& [w, h, areaW, areaH] : rows)
+        EXPECT_EQ(std::make_pair(AreaForOuter(w, h).width, AreaForOuter(w, h).height), std::make_pair(areaW, areaH))
+            << w;
     EXPECT_EQ(ClampCoordinate(-3.0e38f), -kMaxCoordinate);
     EXPECT_EQ(ClampCoordinate(std::nanf("")), 0.0f);
 }
@@ -79,23 +73,20 @@ TEST(FrameGeometry, AFrameWhoseTitleBarIsOffEveryScreenComesBack)
     // in twips; the frame is 9000 x 6000 twips.
     const TwipsRect screens[] = {{0, 0, 19200, 15360}, {19200, 0, 15000, 11250}};
     const std::tuple<const char*, float, float, float, float> rows[] = {
-        {"on the first screen", 3000, 3000, 3000, 3000},
         {"title bar on the second screen", 25000, 10900, 25000, 10900},
         {"just a grip of the title bar shown", 1500 - 9000, 15360 - 300, 1500 - 9000, 15360 - 300},
         {"title bar above the top edge", 3000, -15, 3000, 0},
         {"title bar below the second screen", 25000, 11100, 10200, 9360},
-        {"too far left to grab", 1499 - 9000, 100, 0, 100},
-        {"beyond both screens", 60000, -60000, 10200, 0}};
+        {"too far left to grab", 1499 - 9000, 100, 0, 100}};
     for (const auto& [why, left, top, wantLeft, wantTop] : rows) {
         const TwipsRect placed = OntoScreens({left, top, 9000, 6000}, screens);
-        EXPECT_EQ(std::make_pair(placed.left, placed.top), std::make_pair(wantLeft, wantTop)) << why;
-        EXPECT_EQ(std::make_pair(placed.width, placed.height), std::make_pair(9000.0f, 6000.0f)) << why;
+        EXPECT_EQ(std::vector<float>({placed.left, placed.top, placed.width, placed.height}),
+                  std::vector<float>({wantLeft, wantTop, 9000, 6000}))
+            << why;
     }
     const TwipsRect tiny[] = {{0, 0, 6000, 4500}};
     const TwipsRect big = OntoScreens({-50000, 50000, 9000, 6000}, tiny);
     EXPECT_EQ(std::make_pair(big.left, big.top), std::make_pair(0.0f, 0.0f)) << "a screen smaller than the frame";
-    const TwipsRect none = OntoScreens({-50000, 50000, 9000, 6000}, {});
-    EXPECT_EQ(std::make_pair(none.left, none.top), std::make_pair(-50000.0f, 50000.0f)) << "no screen known";
 }
 
 }  // namespace

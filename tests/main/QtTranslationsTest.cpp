@@ -1,5 +1,4 @@
-// Qt's standard texts in Japanese, installed by the suite's main as by the
-// program's; a missing catalogue changes nothing.
+// Qt's standard texts in Japanese, installed by the suite's main; a missing catalogue changes nothing.
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -8,9 +7,7 @@
 
 TEST(QtTranslationsTest, StandardTextsAreJapaneseAndAMissingCatalogueIsHarmless)
 {
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
-    EXPECT_TRUE(QCoreApplication::translate("QFileDialog", "File &name:").startsWith(QStringLiteral("ファイル名")));
     QTemporaryDir empty;
     EXPECT_FALSE(textrove::InstallQtTranslations(*QCoreApplication::instance(), empty.path()));
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Save"), QStringLiteral("保存"));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
 }

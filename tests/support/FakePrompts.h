@@ -21,15 +21,12 @@ public:
     };
     QStringList saveNames;                       // answers of the save dialog, in order; "" once they run out
     QList<QMessageBox::StandardButton> answers;  // answers of questions; the default button once they run out
-    QStringList saveTitles, saveFilters, offeredNames;
+    QStringList offeredNames;
     QList<Box> questions, messages;
     std::function<void()> onMessage;  // runs while a message "box" is up
 
-    QString AskSaveFileName(QWidget*, const QString& title, const QStringList& filters,
-                            const QString& initialName) override
+    QString AskSaveFileName(QWidget*, const QString&, const QStringList&, const QString& initialName) override
     {
-        saveTitles << title;
-        saveFilters = filters;
         offeredNames << initialName;
         return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
     }

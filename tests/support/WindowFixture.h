@@ -74,9 +74,8 @@ inline textrove::search::SearchRequest RequestFor(const QString& directory, cons
     return request;
 }
 
-// Runs `answer` on the folder browser once it is shown modally. When none
-// appears within five seconds every open dialog is rejected, so a test fails
-// instead of hanging.
+// Runs `answer` on the folder browser once it is shown modally; after five
+// seconds without one, every open dialog is rejected: a failure, not a hang.
 inline void AnswerNextBrowser(std::function<void(Directory参照&)> answer, bool* answered, int tries = 500)
 {
     *answered = false;
@@ -104,7 +103,6 @@ protected:
         m_frame.reset();
         CommonModule::SelectedPath.clear();
     }
-
     // A new main window on the settings as they are now (the program started
     // again); returns once its first activation has stored the geometry.
     void Start()
@@ -117,10 +115,6 @@ protected:
         m_frame->show();
         m_frame->Form_Activate();
         QApplication::processEvents();
-        Settle();
-    }
-    void Settle()
-    {
         ASSERT_TRUE(QTest::qWaitFor([this] { return !m_frame->StorePending(); }, 5000));
     }
 
@@ -141,7 +135,6 @@ protected:
         c.setPosition(to, QTextCursor::KeepAnchor);
         Box()->setTextCursor(c);
     }
-
     // Types each word and presses 追加↓, the way a user fills the list.
     void AddWords(const QStringList& words)
     {
