@@ -29,6 +29,19 @@ protected:
     void SetUp() override { Start(); }
 };
 
+// Destroyed mid-search, a dialog joins its worker: nothing arrives later.
+TEST_F(SearchDialogTest, DestroyedMidSearchJoinsItsWorker)
+{
+    for (int i = 0; i < 2000; ++i) WriteFile(Root(), QStringLiteral("many/f%1.txt").arg(i), "abc\n");
+    auto* doomed = new Form_SerchDialog(m_frame.get(), RequestFor(Root(), {"abc"}), *Results(), *m_prompts);
+    doomed->show();
+    EXPECT_TRUE(doomed->SearchRunning());
+    delete doomed;
+    const QString atDestruction = Results()->Text();
+    QTest::qWait(200);
+    EXPECT_EQ(Results()->Text(), atDestruction) << "no record arrives after the dialog is gone";
+}
+
 // The capacity is checked on the worker, record by record (a long line part
 // by part), so the pane never refuses what it was sent; the message box goes
 // through the frame's Prompts and the search ends.
